@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs every test: first a Release build with g++, then a build
+# with clang, AddressSanitizer and UBSan that also runs the fuzz targets for a
+# bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-packages.sh
+
+jobs=$(nproc)
+
+echo "== Release build and tests"
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build/release -j "$jobs"
+ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+echo "== AddressSanitizer + UBSan build, tests and fuzz targets"
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DTAVRIN_SANITIZE=ON -DTAVRIN_FUZZ=ON -DTAVRIN_BENCH=OFF
+cmake --build build/sanitize -j "$jobs"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build/sanitize --output-on-failure -j "$jobs"

@@ -1,0 +1,52 @@
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "tavrin-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    ADD_FAILURE() << "cannot create a temporary folder";
+  }
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+std::string TempDir::File(const std::string& name) const {
+  return (fs::path(path_) / name).string();
+}
+
+ScopedWorkDir::ScopedWorkDir() : previous_(fs::current_path().string()) {
+  fs::current_path(dir_.path());
+}
+
+ScopedWorkDir::~ScopedWorkDir() {
+  std::error_code ec;
+  fs::current_path(previous_, ec);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+}  // namespace testing_support
