@@ -17,6 +17,10 @@ if(TAVRIN_SANITIZE)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
-if(TAVRIN_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-  message(FATAL_ERROR "TAVRIN_FUZZ needs clang (libFuzzer)")
+if(TAVRIN_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "TAVRIN_FUZZ needs clang (libFuzzer)")
+  endif()
+  # Coverage feedback from the libraries too, not only from the fuzz harness.
+  add_compile_options(-fsanitize=fuzzer-no-link)
 endif()

@@ -50,3 +50,14 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+std::string MocapDir() {
+  const fs::path dir = fs::path(TAVRIN_SOURCE_DIR) / ".." / "shared" / "mocap";
+  std::error_code ec;
+  if (!fs::is_directory(dir / "cmu02", ec)) return std::string();
+  return fs::weakly_canonical(dir, ec).string();
+}
+
+}  // namespace testing_support

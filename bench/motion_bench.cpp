@@ -1,0 +1,207 @@
+// Motion loading speed, each figure also as a ratio of times against a
+// baseline measured in the same run: a plain std::ifstream reader that takes
+// the same AMC files word by word with stream extraction and builds the same
+// postures.
+//
+//   AmcBaseline          the baseline
+//   AmcParse             our AMC reader (whole-file read, from_chars)
+//   AmcPostureCacheLoad  loading the same motions from their posture caches
+//
+// Input: the real clips of ../shared/mocap/cmu02 beside the project when
+// present (or the folder named by TAVRIN_MOCAP), copied to a temporary
+// folder; otherwise a synthetic clip of 3000 frames. bytes_per_second counts
+// each benchmark's own input (AMC text or cache), items_per_second frames.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/ratio_reporter.h"
+#include "motion/motion.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Degrees of freedom of the synthetic skeleton: the common 62-channel layout.
+const char* const kBenchDof[kJointCount] = {
+    "",         "",         "rx ry rz", "rx",       "rx rz",    "rx",       "",         "rx ry rz",
+    "rx",       "rx rz",    "rx",       "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz",
+    "rx ry rz", "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz",
+    "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz"};
+
+struct BenchData {
+  std::string folder;               // temporary working folder
+  std::vector<std::string> clips;   // file names under MotionFolder, with ".amc"
+  double amcBytes = 0;
+  double cacheBytes = 0;
+  long frames = 0;
+  bool real = false;
+};
+
+void bench_WriteSyntheticData(BenchData* data) {
+  std::string asf = ":bonedata\n";
+  for (int i = 1; i < kJointCount; ++i) {
+    asf += std::string("begin\nname ") + BoneNameTable[i] + "\ndirection 0 1 0\nlength 2\naxis 0 0 20 XYZ\n";
+    if (kBenchDof[i][0] != '\0') asf += std::string("dof ") + kBenchDof[i] + "\n";
+    asf += "end\n";
+  }
+  asf +=
+      ":hierarchy\nbegin\nroot lhipjoint rhipjoint lowerback\nlhipjoint lfemur\nlfemur ltibia\n"
+      "ltibia lfoot\nlfoot ltoes\nrhipjoint rfemur\nrfemur rtibia\nrtibia rfoot\nrfoot rtoes\n"
+      "lowerback upperback\nupperback thorax\nthorax lowerneck lclavicle rclavicle\n"
+      "lowerneck upperneck\nupperneck head\nlclavicle lhumerus\nlhumerus lradius\n"
+      "lradius lwrist\nlwrist lhand lthumb\nlhand lfingers\nrclavicle rhumerus\n"
+      "rhumerus rradius\nrradius rwrist\nrwrist rhand rthumb\nrhand rfingers\nend\n";
+  std::ofstream("MartialArts.asf") << asf;
+  std::ofstream amc(std::string(MotionFolder) + "synthetic.amc");
+  amc << "#!OML:ASF synthetic\n:FULLY-SPECIFIED\n:DEGREES\n";
+  char number[32];
+  for (int f = 1; f <= 3000; ++f) {
+    amc << f << "\nroot";
+    for (int k = 0; k < 6; ++k) {
+      std::snprintf(number, sizeof number, " %g", 40.0 * std::sin(f * 0.01 + k));
+      amc << number;
+    }
+    amc << "\n";
+    for (int j = 2; j < kJointCount; ++j) {
+      if (j == 6) continue;
+      amc << BoneNameTable[j];
+      for (const char* c = kBenchDof[j]; *c != '\0'; ++c) {
+        if (*c != 'r') continue;
+        std::snprintf(number, sizeof number, " %g", 60.0 * std::sin(f * 0.013 + j + (c[1] - 'x')));
+        amc << number;
+      }
+      amc << "\n";
+    }
+  }
+  data->clips.push_back("synthetic.amc");
+}
+
+// Makes the working folder once: skeleton, clips, an extension-less copy of
+// each clip (so that our reader parses it without writing caches), and the
+// caches of every clip.
+BenchData& bench_Data() {
+  static BenchData* data = [] {
+    auto* d = new BenchData;
+    std::string pattern = (fs::temp_directory_path() / "tavrin-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    d->folder = pattern;
+    fs::path mocap = std::getenv("TAVRIN_MOCAP") != nullptr
+                         ? fs::path(std::getenv("TAVRIN_MOCAP"))
+                         : fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "mocap";
+    fs::current_path(d->folder);
+    fs::create_directories(MotionFolder);
+    std::error_code ec;
+    if (fs::is_directory(mocap / "cmu02", ec)) {
+      d->real = true;
+      fs::copy_file(mocap / "cmu02" / "02.asf", "MartialArts.asf");
+      for (int i = 1; i <= 10; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "02_%02d.amc", i);
+        fs::copy_file(mocap / "cmu02" / name, fs::path(MotionFolder) / name);
+        d->clips.push_back(name);
+      }
+    } else {
+      bench_WriteSyntheticData(d);
+    }
+    for (const std::string& clip : d->clips) {
+      const std::string path = std::string(MotionFolder) + clip;
+      fs::copy_file(path, path.substr(0, path.size() - 4));
+      d->amcBytes += static_cast<double>(fs::file_size(path));
+      Motion motion(clip, clip, 0.06f, 0);  // writes the caches
+      d->frames += motion.frameCount;
+      d->cacheBytes += static_cast<double>(fs::file_size(path.substr(0, path.size() - 4) + ".bin"));
+    }
+    std::atexit([] { fs::remove_all(bench_Data().folder); });
+    return d;
+  }();
+  return *data;
+}
+
+// The baseline: text mode, stream extraction word by word, the same frame
+// count rule and the same postures as our reader.
+long bench_StreamRead(const std::string& path, const Skeleton& skeleton) {
+  long lines = 0;
+  {
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && !in.eof()) ++lines;
+    }
+  }
+  const long frameCount = (lines - 3) / 30;
+  std::vector<Posture> frames(static_cast<size_t>(frameCount));
+  std::ifstream in(path);
+  std::string word;
+  while (in >> word && word != ":DEGREES") {
+  }
+  for (long f = 0; f < frameCount; ++f) {
+    int number = 0;
+    in >> number;
+    for (int entry = 0; entry < 29; ++entry) {
+      in >> word;
+      const int j = Skeleton::FindBoneIndex(word);
+      if (j >= kJointCount) continue;
+      float tx = 0, ty = 0, tz = 0, rx = 0, ry = 0, rz = 0;
+      if (j == 0) in >> tx >> ty >> tz;
+      const Bone& bone = skeleton.bones[j];
+      if (j == 0 || bone.dofRx) in >> rx;
+      if (j == 0 || bone.dofRy) in >> ry;
+      if (j == 0 || bone.dofRz) in >> rz;
+      if (j == 0) frames[f].root = Vector3(tx * 0.06f, ty * 0.06f, tz * 0.06f);
+      frames[f].rotation[j].SetEuler(rx, ry, rz);
+    }
+  }
+  benchmark::DoNotOptimize(frames.data());
+  return frameCount;
+}
+
+// Runs `load` over all clips per iteration; reports the bytes of the
+// benchmark's own input and the frames loaded.
+template <class Load>
+void bench_Run(benchmark::State& state, double bytes, Load load) {
+  BenchData& data = bench_Data();
+  long frames = 0;
+  for (auto _ : state) {
+    for (const std::string& clip : data.clips) frames += load(clip);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes * static_cast<double>(state.iterations())));
+  state.SetItemsProcessed(frames);
+  state.SetLabel(data.real ? "real clips" : "synthetic clip");
+}
+
+void AmcBaseline(benchmark::State& state) {
+  bench_Run(state, bench_Data().amcBytes, [](const std::string& clip) {
+    return bench_StreamRead(std::string(MotionFolder) + clip, DefaultSkeleton());
+  });
+}
+
+void AmcParse(benchmark::State& state) {
+  bench_Run(state, bench_Data().amcBytes, [](const std::string& clip) {
+    // The extension-less copy: parsed every time, no cache written.
+    Motion motion(clip, clip.substr(0, clip.size() - 4), 0.06f, 0);
+    return static_cast<long>(motion.frameCount);
+  });
+}
+
+void AmcPostureCacheLoad(benchmark::State& state) {
+  bench_Run(state, bench_Data().cacheBytes, [](const std::string& clip) {
+    Motion motion(clip, clip, 0.06f, 0);
+    return static_cast<long>(motion.frameCount);
+  });
+}
+
+BENCHMARK(AmcBaseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(AmcParse)->Unit(benchmark::kMillisecond);
+BENCHMARK(AmcPostureCacheLoad)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) { return bench_support::RunWithRatios(argc, argv); }

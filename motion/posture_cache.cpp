@@ -1,0 +1,247 @@
+// The two caches beside every motion file: the posture cache (".bin", one
+// raw Posture per frame) and the joint-position cache (".mpos", one raw
+// MarkerSet per frame). Both are a count line ("N" in decimal and a line
+// feed) followed by exactly N fixed-size records.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/log.h"
+#include "motion/motion.h"
+
+namespace {
+
+constexpr uint64_t kPostureRecordSize = sizeof(Posture);
+constexpr uint64_t kMarkerRecordSize = sizeof(MarkerSet);
+
+struct cache_FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using cache_File = std::unique_ptr<std::FILE, cache_FileCloser>;
+
+cache_File cache_OpenForReading(const std::string& file) {
+  if (file.empty()) return cache_File();
+  return cache_File(std::fopen(file.c_str(), "rb"));
+}
+
+// Reads the count line of an open cache as a stream's integer extraction
+// would (leading white space skipped, an optional sign, decimal digits), then
+// the one separator byte. *count is the record count (0 .. INT_MAX) and
+// *dataBytes the number of bytes after the separator. False when the count
+// is malformed, negative or too large, the separator is missing, or the file
+// is not a regular file.
+bool cache_ReadHeader(std::FILE* file, int* count, uint64_t* dataBytes) {
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  int c = std::getc(file);
+  while (c != EOF && std::isspace(c)) c = std::getc(file);
+  bool negative = false;
+  if (c == '+' || c == '-') {
+    negative = (c == '-');
+    c = std::getc(file);
+  }
+  if (c == EOF || !std::isdigit(c)) return false;
+  long long value = 0;
+  while (c != EOF && std::isdigit(c)) {
+    value = value * 10 + (c - '0');
+    if (value > INT_MAX) return false;
+    c = std::getc(file);
+  }
+  if (negative && value != 0) return false;
+  // c is the separator; the digits are over.
+  if (c == EOF) return false;
+  const long offset = std::ftell(file);
+  if (offset < 0 || static_cast<uint64_t>(offset) > static_cast<uint64_t>(info.st_size)) return false;
+  *count = static_cast<int>(value);
+  *dataBytes = static_cast<uint64_t>(info.st_size) - static_cast<uint64_t>(offset);
+  return true;
+}
+
+// A cache written under a temporary name in its own folder and renamed into
+// place by Commit, after a complete, synced, error-free write; otherwise the
+// temporary file is removed and an older file of the final name is kept.
+class cache_AtomicFile {
+ public:
+  explicit cache_AtomicFile(const std::string& file) : file_(file) {}
+  ~cache_AtomicFile() { Abandon(); }
+  cache_AtomicFile(const cache_AtomicFile&) = delete;
+  cache_AtomicFile& operator=(const cache_AtomicFile&) = delete;
+
+  bool Open() {
+    if (file_.empty()) return false;
+    static std::atomic<unsigned> serial{0};
+    for (int attempt = 0; attempt < 8 && fd_ < 0; ++attempt) {
+      temp_ = file_ + ".tmp" + std::to_string(static_cast<long>(getpid())) + "_" +
+              std::to_string(serial.fetch_add(1));
+      fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd_ < 0 && errno != EEXIST) break;
+    }
+    return fd_ >= 0;
+  }
+
+  bool Write(const void* data, uint64_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (ok_ && size > 0) {
+      const size_t chunk = size > (uint64_t{1} << 30) ? (size_t{1} << 30) : static_cast<size_t>(size);
+      const ssize_t n = write(fd_, bytes, chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) ok_ = false;
+      if (n > 0) {
+        bytes += n;
+        size -= static_cast<uint64_t>(n);
+      }
+    }
+    return ok_;
+  }
+
+  bool Commit() {
+    if (fd_ < 0) return false;
+    if (ok_ && fsync(fd_) != 0) ok_ = false;
+    if (close(fd_) != 0) ok_ = false;
+    fd_ = -1;
+    if (ok_ && std::rename(temp_.c_str(), file_.c_str()) != 0) ok_ = false;
+    if (ok_) temp_.clear();
+    return ok_;
+  }
+
+ private:
+  void Abandon() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) unlink(temp_.c_str());
+    temp_.clear();
+  }
+
+  std::string file_;
+  std::string temp_;
+  int fd_ = -1;
+  bool ok_ = true;
+};
+
+// Count line, then the records, as one cache file.
+bool cache_Write(cache_AtomicFile* out, int count, const void* records, uint64_t bytes) {
+  const std::string header = std::to_string(count) + "\n";
+  return out->Write(header.data(), header.size()) && out->Write(records, bytes) && out->Commit();
+}
+
+}  // namespace
+
+int Motion::WriteBinaryPostures(const std::string& file, const Posture* postures, int count) {
+  cache_AtomicFile out(file);
+  if (count < 0 || (count > 0 && postures == nullptr) || !out.Open()) {
+    LogPrintf("WriteBinaryPostures: Error outputing %s", file.c_str());
+    return -1;
+  }
+  if (!cache_Write(&out, count, postures, kPostureRecordSize * static_cast<uint64_t>(count))) {
+    LogPrintf("WriteBinaryPostures: Error outputing %s", file.c_str());
+    return -1;
+  }
+  return 0;
+}
+
+int Motion::ReadBinaryPostures(const std::string& file) {
+  cache_File in = cache_OpenForReading(file);
+  int count = 0;
+  uint64_t dataBytes = 0;
+  // The size check comes before the allocation, so a corrupt count never
+  // allocates more than the file can hold.
+  if (in == nullptr || !cache_ReadHeader(in.get(), &count, &dataBytes) ||
+      dataBytes != kPostureRecordSize * static_cast<uint64_t>(count)) {
+    LogPrintf("ReadBinaryPostures: Error reading %s", file.c_str());
+    return -1;
+  }
+  Posture* read = new Posture[count];
+  if (count > 0 && std::fread(read, 1, dataBytes, in.get()) != dataBytes) {
+    delete[] read;
+    LogPrintf("ReadBinaryPostures: Error reading %s", file.c_str());
+    return -1;
+  }
+  in.reset();
+  delete[] frames;
+  frames = read;
+  frameCount = count;
+  LogPrintf("Done Loading Motion %s parsed as binary...", file.c_str());
+  return 0;
+}
+
+int Motion::DumpMarkerPositions(const std::string& file, const Posture* postures, int count) {
+  cache_AtomicFile out(file);
+  if (count < 0 || (count > 0 && postures == nullptr) || !out.Open()) {
+    LogPrintf("DumpMarkerPositions: Error outputing %s", file.c_str());
+    return -1;
+  }
+  std::vector<MarkerSet> markers(static_cast<size_t>(count));
+  for (int f = 0; f < count; ++f) markers[f].ComputeFromPosture(postures[f]);
+  if (!cache_Write(&out, count, markers.data(), kMarkerRecordSize * static_cast<uint64_t>(count))) {
+    LogPrintf("DumpMarkerPositions: Error outputing %s", file.c_str());
+    return -1;
+  }
+  LogPrintf("DumpMarkerPositions: Done dumping marker positions to file - %s", file.c_str());
+  return 0;
+}
+
+bool Motion::IsMarkerCacheComplete(const std::string& file, int count) {
+  cache_File in = cache_OpenForReading(file);
+  int stored = 0;
+  uint64_t dataBytes = 0;
+  return in != nullptr && cache_ReadHeader(in.get(), &stored, &dataBytes) && stored == count &&
+         dataBytes == kMarkerRecordSize * static_cast<uint64_t>(count);
+}
+
+MarkerSet* Motion::LoadMarkerPositions() {
+  if (frameCount < 0) {
+    LogPrintf("LoadMarkerPositions: motion %s is not loaded", name.c_str());
+    return nullptr;
+  }
+  std::unique_ptr<MarkerSet[]> markers(new MarkerSet[frameCount]);
+  int64_t total = 0;
+  for (const std::string& resource : resourceNames) {
+    const std::string cache = MotionCacheName(resource, ".mpos");
+    if (cache.empty()) {
+      LogPrintf("LoadMarkerPositions: Invalid resource name %s", resource.c_str());
+      return nullptr;
+    }
+    cache_File in = cache_OpenForReading(cache);
+    if (in == nullptr) {
+      LogPrintf("LoadMarkerPositions: Error opening %s", cache.c_str());
+      return nullptr;
+    }
+    int count = 0;
+    uint64_t dataBytes = 0;
+    if (!cache_ReadHeader(in.get(), &count, &dataBytes)) {
+      LogPrintf("LoadMarkerPositions: Error reading %s", cache.c_str());
+      return nullptr;
+    }
+    if (total + count > frameCount) {
+      LogPrintf("LoadMarkerPositions: Mismatched frame count during reading");
+      return nullptr;
+    }
+    const uint64_t bytes = kMarkerRecordSize * static_cast<uint64_t>(count);
+    if (dataBytes != bytes ||
+        (count > 0 && std::fread(markers.get() + total, 1, bytes, in.get()) != bytes)) {
+      LogPrintf("LoadMarkerPositions: Error reading %s", cache.c_str());
+      return nullptr;
+    }
+    total += count;
+    in.reset();
+    LogPrintf("LoadMarkerPositions: Done Loading Binary Marker Positions for resource %s ...",
+              cache.c_str());
+  }
+  if (total != frameCount) {
+    LogPrintf("LoadMarkerPositions: Mismatched frame count during reading");
+    return nullptr;
+  }
+  LogPrintf("LoadMarkerPositions: Successfully Loaded ALL Binary MarkerPositions");
+  return markers.release();
+}
