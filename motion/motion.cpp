@@ -289,6 +289,12 @@ int Motion::LoadMotion(const std::string& file, float scale) {
   frames = nullptr;
   frameCount = -1;
 
+  // The system calls would cut a name at a NUL byte and reach another file.
+  if (file.find('\0') != std::string::npos) {
+    LogPrintf("LoadMotion: %s: a file name with a NUL byte is refused", file.c_str());
+    return -1;
+  }
+
   std::string text;
   bool haveText = false;
   if (!postureCache.empty()) {

@@ -79,12 +79,16 @@ class cache_AtomicFile {
   cache_AtomicFile& operator=(const cache_AtomicFile&) = delete;
 
   bool Open() {
-    if (file_.empty()) return false;
+    // A name with a NUL byte would be cut short by the system calls and could
+    // name another file.
+    if (file_.empty() || file_.find('\0') != std::string::npos) return false;
     static std::atomic<unsigned> serial{0};
     for (int attempt = 0; attempt < 8 && fd_ < 0; ++attempt) {
-      temp_ = file_ + ".tmp" + std::to_string(static_cast<long>(getpid())) + "_" +
-              std::to_string(serial.fetch_add(1));
-      fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      const std::string candidate = file_ + ".tmp" + std::to_string(static_cast<long>(getpid())) +
+                                    "_" + std::to_string(serial.fetch_add(1));
+      fd_ = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      // Only a file this object created is ever removed again.
+      if (fd_ >= 0) temp_ = candidate;
       if (fd_ < 0 && errno != EEXIST) break;
     }
     return fd_ >= 0;

@@ -236,6 +236,24 @@ TEST(PostureCacheTest, FailedWritesKeepTheOldCache) {
   EXPECT_FALSE(fs::exists("data/motions/neg.bin"));
 }
 
+// A cache name cut short at a NUL byte once named the motion file itself:
+// every exclusive create failed on it and the clean-up then removed the
+// user's file.
+TEST(PostureCacheTest, NamesWithANulByteNeverTouchOtherFiles) {
+  ScopedWorkDir dir;
+  motion_test::WriteTinySkeleton();
+  motion_test::StartLogCapture();
+  const std::string amc = TinyAmc(2, 0);
+  WriteFile("data/motions/a.amc", amc);
+  Motion small("small", 2, 0);
+  const std::string cut("data/motions/a.amc\0.bin", 23);
+  EXPECT_EQ(small.WriteBinaryPostures(cut, small.frames, 2), -1);
+  EXPECT_EQ(small.DumpMarkerPositions(cut, small.frames, 2), -1);
+  Motion odd("odd", std::string("a.amc\0.q", 8), 0.06f, 0);
+  EXPECT_EQ(odd.frameCount, -1);
+  EXPECT_EQ(ReadFile("data/motions/a.amc"), amc);
+}
+
 TEST(PostureCacheTest, LoadMarkerPositionsJoinsTheFilesCaches) {
   ScopedWorkDir dir;
   motion_test::WriteTinySkeleton();
