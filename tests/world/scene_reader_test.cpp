@@ -1,0 +1,497 @@
+// Tests of the scene file reader: the header rule, sections and key lines,
+// what each section creates, the ways a section fails, numbers that atoi
+// would get wrong, and the project's sample scene.
+
+#include "world/scene_reader.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "graph/motion_controller.h"
+#include "graph/transition_graph.h"
+#include "motion/motion.h"
+#include "tests/support/temp_dir.h"
+#include "world/character.h"
+#include "world/gameplay_controller.h"
+#include "world/motion_mixer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFile;
+using testing_support::ScopedWorkDir;
+using testing_support::WriteFile;
+
+// Degrees of freedom of the small skeleton: the common 62-channel layout.
+const char* const kSceneTestDof[kJointCount] = {
+    "",         "",         "rx ry rz", "rx",       "rx rz",    "rx",       "",         "rx ry rz",
+    "rx",       "rx rz",    "rx",       "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz",
+    "rx ry rz", "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz",
+    "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz"};
+
+// "MartialArts.asf" of 30 upward bones and the motion folder.
+void scenetest_WriteSkeleton() {
+  std::string asf = ":bonedata\n";
+  for (int i = 1; i < kJointCount; ++i) {
+    asf += std::string("begin\nname ") + BoneNameTable[i] + "\ndirection 0 1 0\nlength " +
+           std::to_string(1 + i % 3) + "\naxis 0 0 0 XYZ\n";
+    if (kSceneTestDof[i][0] != '\0') asf += std::string("dof ") + kSceneTestDof[i] + "\n";
+    asf += "end\n";
+  }
+  asf +=
+      ":hierarchy\nbegin\nroot lhipjoint rhipjoint lowerback\nlhipjoint lfemur\nlfemur ltibia\n"
+      "ltibia lfoot\nlfoot ltoes\nrhipjoint rfemur\nrfemur rtibia\nrtibia rfoot\nrfoot rtoes\n"
+      "lowerback upperback\nupperback thorax\nthorax lowerneck lclavicle rclavicle\n"
+      "lowerneck upperneck\nupperneck head\nlclavicle lhumerus\nlhumerus lradius\n"
+      "lradius lwrist\nlwrist lhand lthumb\nlhand lfingers\nrclavicle rhumerus\n"
+      "rhumerus rradius\nrradius rwrist\nrwrist rhand rthumb\nrhand rfingers\nend\n";
+  WriteFile("MartialArts.asf", asf);
+  fs::create_directories(MotionFolder);
+}
+
+// An AMC clip of `frames` frames whose root x is `rootX` + frame index.
+void scenetest_WriteClip(const std::string& file, int frames, int rootX) {
+  std::string amc = "#!OML:ASF\n:FULLY-SPECIFIED\n:DEGREES\n";
+  for (int f = 0; f < frames; ++f) {
+    amc += std::to_string(f + 1) + "\nroot " + std::to_string(rootX + f) + " 1 2 0 0 0\n";
+    for (int j = 2; j < kJointCount; ++j) {
+      if (j == 6) continue;
+      amc += BoneNameTable[j];
+      for (const char* axis : {"rx", "ry", "rz"}) {
+        if (std::strstr(kSceneTestDof[j], axis) != nullptr) amc += " 0";
+      }
+      amc += "\n";
+    }
+  }
+  WriteFile(std::string(MotionFolder) + file, amc);
+}
+
+// A working folder with the skeleton and the clips a.amc (3 frames, root x
+// from 0), b.amc (2 frames, from 10) and c.amc (4 frames, from 20).
+class SceneTestFolder {
+ public:
+  SceneTestFolder() {
+    scenetest_WriteSkeleton();
+    scenetest_WriteClip("a.amc", 3, 0);
+    scenetest_WriteClip("b.amc", 2, 10);
+    scenetest_WriteClip("c.amc", 4, 20);
+  }
+
+ private:
+  ScopedWorkDir work_;
+};
+
+// Writes a scene file and loads it with `reader`.
+bool scenetest_Load(SceneReader* reader, const std::string& text, const char* file = "test.sce") {
+  WriteFile(file, text);
+  return reader->LoadScene(file);
+}
+
+Motion* scenetest_Motion(const std::string& name) {
+  auto it = MotionMap().find(name);
+  return it == MotionMap().end() ? nullptr : it->second;
+}
+
+Character* scenetest_Character(const std::string& name) {
+  auto it = CharacterMap().find(name);
+  return it == CharacterMap().end() ? nullptr : it->second;
+}
+
+const char kMotionA[] = "* MotionData\nMotionName: A\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n";
+
+TEST(SceneReader, ReadsMotionsDataSetsAndCharacters) {
+  SceneTestFolder folder;
+  SceneReader reader;
+  const std::string scene =
+      "first line: any comment at all\n"
+      "* MotionData\n"
+      "  MotionName:\tJoined\n"
+      "AMCFiles: a.amc,b.amc, \tc.amc\n"
+      "\tBodyWeights: 2\n"
+      "END\n"
+      "text between sections is passed over\n"
+      "* MotionData\nMotionName: Single\nAMCFiles: b.amc\nBodyWeights: 4\nEnd\n"
+      "* Level\nanything: here\nEND\n"
+      "* Weather\nno colon here\nEND\n"
+      "// a comment naming * MotionData\n"
+      "* MotionDataSet\n"
+      "ID: 7\n"
+      "// IdleMotion: single, a comment inside the section\n"
+      "AttackMotion: JOINED\n"
+      "IdleMotion: single\n"
+      "DefensiveMotion: nowhere\n"
+      "END of the set\n"
+      "* Character\n"
+      "CharacterName: Walker\n"
+      "Position: 1.5 -2 +3\n"
+      "DefaultRootMotion: Joined 0\n"
+      "DefaultBlendMotion: single\n"
+      "END\n"
+      "* Character\n"
+      "CharacterName: Boxer\n"
+      "GameplayController: 0\n"
+      "DatasetID: 7\n"
+      "DefaultRootMotion: missing 1\n"
+      "Enabled: 0\n"
+      "END\n";
+  ASSERT_TRUE(scenetest_Load(&reader, scene));
+  EXPECT_EQ(reader.fileName, "test.sce");
+  EXPECT_EQ(Singleton::Instance(), &reader);
+  const Level* level = reader.GetLevel();
+  ASSERT_NE(level, nullptr);
+
+  // Three files, with and without blanks after the commas, joined in order.
+  Motion* joined = scenetest_Motion("joined");
+  Motion* single = scenetest_Motion("single");
+  ASSERT_NE(joined, nullptr);
+  ASSERT_NE(single, nullptr);
+  EXPECT_EQ(level->motions, (std::vector<Motion*>{joined, single}));
+  EXPECT_EQ(joined->segmentEnds, (std::vector<int>{3, 5, 9}));
+  EXPECT_EQ(joined->resourceNames,
+            (std::vector<std::string>{"data/motions/a.amc", "data/motions/b.amc", "data/motions/c.amc"}));
+  EXPECT_FLOAT_EQ(joined->frames[3].root.x, 10 * 0.06f);
+  EXPECT_FLOAT_EQ(joined->frames[8].root.x, 23 * 0.06f);
+  EXPECT_EQ(joined->bodyWeights, 2);
+  EXPECT_EQ(single->bodyWeights, 4);
+  EXPECT_EQ(single->frameCount, 2);
+
+  ASSERT_EQ(level->dataSets.size(), 1u);
+  const MotionDataSetRecord& set = level->dataSets[0];
+  EXPECT_EQ(set.id, 7);
+  EXPECT_EQ(set.attack, joined);
+  EXPECT_EQ(set.idle, single);
+  EXPECT_EQ(set.defensive, nullptr);  // not loaded: null, and the set still counts
+
+  Character* walker = scenetest_Character("walker");
+  Character* boxer = scenetest_Character("boxer");
+  ASSERT_NE(walker, nullptr);
+  ASSERT_NE(boxer, nullptr);
+  EXPECT_EQ(level->characters, (std::vector<Character*>{walker, boxer}));
+  EXPECT_EQ(walker->GetFlags(), 6u);
+  EXPECT_EQ(walker->position.x, 1.5f);
+  EXPECT_EQ(walker->position.y, -2.0f);
+  EXPECT_EQ(walker->position.z, 3.0f);
+  MotionMixer* mixer = walker->GetMixer();
+  ASSERT_NE(mixer->GetPrimary(), nullptr);
+  ASSERT_NE(mixer->GetSecondary(), nullptr);
+  EXPECT_EQ(mixer->GetPrimary()->GetMotion(), joined);
+  EXPECT_EQ(mixer->GetPrimary()->GetGraph(), nullptr);  // graph type 0
+  EXPECT_TRUE(mixer->GetPrimary()->playing);
+  EXPECT_EQ(mixer->GetSecondary()->GetMotion(), single);
+  EXPECT_EQ(mixer->GetSecondary()->GetGraph(), nullptr);  // no type given: -1, no graph
+
+  // With a data set and a controller type the default motions and Enabled
+  // are not looked at: the missing motion fails nothing, nothing is stopped.
+  ASSERT_NE(boxer->controller, nullptr);
+  ASSERT_NE(boxer->GetMixer()->GetPrimary(), nullptr);
+  EXPECT_EQ(boxer->GetMixer()->GetPrimary()->GetMotion(), single);
+  EXPECT_TRUE(boxer->GetMixer()->GetPrimary()->playing);
+  EXPECT_EQ(boxer->position.x, 0.0f);
+}
+
+TEST(SceneReader, HeaderLineRefusesTheFileAndOtherFirstLinesArePassedOver) {
+  SceneTestFolder folder;
+  const std::string header = kSceneHeader;
+  EXPECT_EQ(header.rfind("// Tavrin Scene Description  - ", 0), 0u);
+  EXPECT_EQ(header.substr(header.size() - 2), " \\");
+  EXPECT_EQ(header.find('\n'), std::string::npos);
+
+  SceneReader reader;
+  {
+    // Refused whether its line ends in LF or CRLF; nothing is created.
+    EXPECT_FALSE(scenetest_Load(&reader, header + "\n" + kMotionA));
+    EXPECT_FALSE(scenetest_Load(&reader, header + "\r\n" + kMotionA));
+    EXPECT_FALSE(scenetest_Load(&reader, header));
+    EXPECT_EQ(reader.GetLevel(), nullptr);
+    EXPECT_TRUE(MotionMap().empty());
+  }
+  {
+    // A first line that only resembles the header is passed over, even when
+    // it is a section line; a missing file is refused.
+    EXPECT_TRUE(scenetest_Load(&reader, header + " \n" + kMotionA));
+    EXPECT_TRUE(scenetest_Load(&reader, std::string(kMotionA).substr(0, 13) + "\nMotionName: B\n"));
+    EXPECT_EQ(MotionMap().size(), 1u);
+    EXPECT_FALSE(reader.LoadScene("no/such/file.sce"));
+    EXPECT_EQ(reader.fileName, "no/such/file.sce");
+  }
+  {
+    // A refused file keeps the previous level; an empty file is a scene
+    // without sections.
+    ASSERT_TRUE(scenetest_Load(&reader, "x\n" + std::string(kMotionA)));
+    const Level* level = reader.GetLevel();
+    ASSERT_EQ(level->motions.size(), 1u);
+    EXPECT_FALSE(scenetest_Load(&reader, header + "\n"));
+    EXPECT_EQ(reader.GetLevel(), level);
+    EXPECT_TRUE(scenetest_Load(&reader, ""));
+    ASSERT_NE(reader.GetLevel(), nullptr);
+    EXPECT_TRUE(reader.GetLevel()->motions.empty());
+  }
+}
+
+TEST(SceneReader, SectionAndKeyLineRules) {
+  SceneTestFolder folder;
+  SceneReader reader;
+  {
+    // Without the blank the asterisk line names no section: its key lines
+    // and its end line are passed over, and the load goes on.
+    ASSERT_TRUE(scenetest_Load(&reader,
+                               "x\n*MotionData\nMotionName: Lost\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n"
+                               "*\n* \n" +
+                                   std::string(kMotionA)));
+    EXPECT_EQ(scenetest_Motion("lost"), nullptr);
+    EXPECT_NE(scenetest_Motion("a"), nullptr);
+  }
+  {
+    // A value holding "End" ends the section at that line: the key on it is
+    // not read.
+    ASSERT_TRUE(scenetest_Load(&reader,
+                               "x\n* Character\nCharacterName: Early\nPosition: 4 5 6\n"
+                               "DefaultRootMotion: Endgame 1\nCharacterName: never read\nEND\n"));
+    Character* early = scenetest_Character("early");
+    ASSERT_NE(early, nullptr);
+    EXPECT_EQ(early->position.y, 5.0f);
+    EXPECT_EQ(early->GetMixer()->GetPrimary(), nullptr);
+    EXPECT_EQ(scenetest_Character("never read"), nullptr);
+  }
+  {
+    // A NUL byte ends a line's text: the word END behind it does not end the
+    // section, and the file name is the part before it.
+    const char text[] =
+        "x\n* MotionData\nMotionName: Nul\0END\nAMCFiles: a.amc\0.q\nBodyWeights: 1\0 2\nEND\n";
+    ASSERT_TRUE(scenetest_Load(&reader, std::string(text, sizeof text - 1)));
+    Motion* nul = scenetest_Motion("nul");
+    ASSERT_NE(nul, nullptr);
+    EXPECT_EQ(nul->resourceNames, std::vector<std::string>{"data/motions/a.amc"});
+    EXPECT_EQ(nul->bodyWeights, 1);
+    EXPECT_TRUE(fs::exists("data/motions/a.amc"));
+  }
+  {
+    // Key and value keep trailing blanks: "MotionName " is no key.
+    EXPECT_FALSE(scenetest_Load(&reader, "x\n* MotionData\nMotionName : T\nAMCFiles: a.amc\nEND\n"));
+  }
+  {
+    std::string key;
+    std::string value;
+    std::istringstream in("// skipped END\n \t Key:  \tvalue: with colon  \nno colon\n");
+    ASSERT_TRUE(SceneReader::ReadKeyValue(in, &key, &value));
+    EXPECT_EQ(key, "Key");
+    EXPECT_EQ(value, "value: with colon  ");
+    EXPECT_FALSE(SceneReader::ReadKeyValue(in, &key, &value));
+    EXPECT_FALSE(SceneReader::ReadKeyValue(in, &key, &value));  // end of the stream
+    std::istringstream end("  the END\n");
+    ASSERT_TRUE(SceneReader::ReadKeyValue(end, &key, &value));
+    EXPECT_EQ(key, "END");
+    EXPECT_EQ(value, "");
+  }
+  EXPECT_EQ(SceneReader::FindSection("MotionData"), 0);
+  EXPECT_EQ(SceneReader::FindSection("Character"), 1);
+  EXPECT_EQ(SceneReader::FindSection("Level"), 2);
+  EXPECT_EQ(SceneReader::FindSection("MotionDataSet"), 3);
+  EXPECT_EQ(SceneReader::FindSection("motiondata"), -1);
+  EXPECT_EQ(SceneReader::FindSection("MotionData "), -1);
+}
+
+TEST(SceneReader, FailingSectionsEndTheLoadAndKeepWhatCameBefore) {
+  SceneTestFolder folder;
+  // Every scene below: motion A, then the bad section, then a motion Z that
+  // must never be read.
+  const std::string kMotionZ = "* MotionData\nMotionName: Z\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n";
+  const char* const kBadSections[] = {
+      "* MotionData\nMotionName: E\n\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n",  // empty line
+      "* MotionData\nMotionName: E\nAMCFiles a.amc\nBodyWeights: 0\nEND\n",     // no colon
+      "* MotionData\nMotionName: E\nAMCFiles: a.amc\nColour: red\nEND\n",       // unknown key
+      "* MotionData\nMotionName: E\nAMCFiles: a.amc\nEND\n",                    // two keys
+      "* MotionData\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\n",         // no end line
+      "* MotionDataSet\nID: 3\nEND\n",                                          // one key
+      "* MotionDataSet\nID: 3\nIdleMotion: a\nRunMotion: a\nEND\n",             // unknown key
+      "* Character\nCharacterName: E\nEND\n",                                   // one key
+      "* Character\nCharacterName: E\nPosition: 0 0 0\nSpeed: 2\nEND\n",        // unknown key
+      "* Character\nCharacterName: E\nPosition: 0 0 0\n* Character\nEND\n",     // section line
+  };
+  for (const char* bad : kBadSections) {
+    SceneReader reader;
+    EXPECT_FALSE(scenetest_Load(&reader, "x\n" + std::string(kMotionA) + bad + kMotionZ)) << bad;
+    ASSERT_NE(reader.GetLevel(), nullptr);
+    EXPECT_EQ(reader.GetLevel()->motions.size(), 1u) << bad;
+    EXPECT_EQ(scenetest_Motion("z"), nullptr) << bad;
+    EXPECT_EQ(scenetest_Motion("e"), nullptr) << bad;
+    EXPECT_EQ(scenetest_Character("e"), nullptr) << bad;
+  }
+  {
+    // A first file that cannot be loaded fails the section; the motion stays
+    // registered, marked as failed, but not in the level.
+    SceneReader reader;
+    EXPECT_FALSE(scenetest_Load(
+        &reader, "x\n* MotionData\nMotionName: Gone\nAMCFiles: gone.amc\nBodyWeights: 0\nEND\n" + kMotionZ));
+    ASSERT_NE(scenetest_Motion("gone"), nullptr);
+    EXPECT_EQ(scenetest_Motion("gone")->frameCount, -1);
+    EXPECT_TRUE(reader.GetLevel()->motions.empty());
+    // Later files that cannot be loaded are only skipped.
+    EXPECT_TRUE(scenetest_Load(&reader,
+                               "x\n* MotionData\nMotionName: Partly\nAMCFiles: a.amc,gone.amc,,b.amc,\n"
+                               "BodyWeights: 0\nEND\n"));
+    EXPECT_EQ(scenetest_Motion("partly")->segmentEnds, (std::vector<int>{3, 5}));
+  }
+  {
+    // A default motion that is not loaded fails the section after the
+    // character was made: it stays in the world but not in the level.
+    SceneReader reader;
+    EXPECT_FALSE(scenetest_Load(&reader, "x\n" + std::string(kMotionA) +
+                                             "* Character\nCharacterName: Lonely\nDefaultRootMotion: a 0\n"
+                                             "DefaultBlendMotion: missing 0\nEND\n" +
+                                             kMotionZ));
+    Character* lonely = scenetest_Character("lonely");
+    ASSERT_NE(lonely, nullptr);
+    EXPECT_EQ(EntityMap().at("lonely"), lonely);
+    EXPECT_TRUE(reader.GetLevel()->characters.empty());
+    ASSERT_NE(lonely->GetMixer()->GetPrimary(), nullptr);
+    EXPECT_EQ(lonely->GetMixer()->GetSecondary(), nullptr);
+  }
+}
+
+TEST(SceneReader, DataSetsControllersAndEnabled) {
+  SceneTestFolder folder;
+  SceneReader reader;
+  ASSERT_TRUE(scenetest_Load(
+      &reader, "x\n" + std::string(kMotionA) +
+                   "* MotionDataSet\nID: 2\nIdleMotion: a\nAttackMotion: a\nEND\n"
+                   "* MotionDataSet\nID: 2\nIdleMotion: nothing\nAttackMotion: nothing\nEND\n"
+                   "* Character\nCharacterName: NoSet\nGameplayController: 0\nDatasetID: 1\n"
+                   "DefaultRootMotion: a 0\nEND\n"
+                   "* Character\nCharacterName: Paused\nDefaultRootMotion: a 0\nEnabled: 0\nEND\n"
+                   "* Character\nCharacterName: Idle\nEnabled: 0\nPosition: 1\nEND\n"
+                   "* Character\nCharacterName: WrongType\nGameplayController: 1\nDatasetID: 2\n"
+                   "END\n"));
+  const Level* level = reader.GetLevel();
+  ASSERT_EQ(level->characters.size(), 4u);
+  MotionDataSetRecord found;
+  ASSERT_TRUE(level->FindMotionDataSet(2, &found));
+  EXPECT_EQ(found.idle, scenetest_Motion("a"));  // the first set of that id
+  EXPECT_FALSE(level->FindMotionDataSet(1, &found));
+
+  // No data set 1: no controller, and the default motion is not used either.
+  Character* noSet = scenetest_Character("noset");
+  EXPECT_EQ(noSet->controller, nullptr);
+  EXPECT_EQ(noSet->GetMixer()->GetPrimary(), nullptr);
+
+  Character* paused = scenetest_Character("paused");
+  ASSERT_NE(paused->GetMixer()->GetPrimary(), nullptr);
+  EXPECT_FALSE(paused->GetMixer()->GetPrimary()->playing);
+
+  Character* idle = scenetest_Character("idle");
+  EXPECT_EQ(idle->GetMixer()->GetPrimary(), nullptr);
+  EXPECT_EQ(idle->position.x, 1.0f);
+  EXPECT_EQ(idle->position.y, 0.0f);  // missing numbers stay 0
+
+  // Type 1 has no controller.
+  EXPECT_EQ(scenetest_Character("wrongtype")->controller, nullptr);
+}
+
+TEST(SceneReader, NumbersAndLongLinesNeverMisbehave) {
+  SceneTestFolder folder;
+  SceneReader reader;
+  const std::string longName(100000, 'q');
+  const std::string scene =
+      std::string(300000, '#') + "\n" + kMotionA +
+      "* MotionData\nMotionName: Huge\nAMCFiles: b.amc\nBodyWeights: 99999999999999999999999\nEND\n"
+      "* MotionDataSet\nID: -99999999999999999999\nIdleMotion: a\nAttackMotion: a\nEND\n"
+      "* MotionDataSet\nID:   +12abc\nIdleMotion: a\nAttackMotion: a\nEND\n"
+      "* Character\nCharacterName: N1\nPosition: 1e50 nan 3\nDefaultRootMotion: a 99999999999999\nEND\n"
+      "* Character\nCharacterName: N2\nPosition: -0.25 inf 7\nDefaultRootMotion: a x1\nEND\n"
+      "* Character\nCharacterName: N3\nPosition: 2.5e1 3x 9\nGameplayController: 0\nDatasetID: 12\nEND\n"
+      "* Character\nCharacterName: N4\nPosition: 5 6 7 8\nGameplayController: -99999999999999\n"
+      "DatasetID: -2147483648\nEND\n"
+      "* Character\nCharacterName: " +
+      longName + "\nPosition: " + std::string(50000, ' ') + "8\nEND\n";
+  ASSERT_TRUE(scenetest_Load(&reader, scene));
+  const Level* level = reader.GetLevel();
+  ASSERT_EQ(level->characters.size(), 5u);
+
+  // The code saturates and the motion takes its whole-body fallback.
+  EXPECT_EQ(scenetest_Motion("huge")->bodyWeights, 0);
+  ASSERT_EQ(level->dataSets.size(), 2u);
+  EXPECT_EQ(level->dataSets[0].id, -2147483647 - 1);
+  EXPECT_EQ(level->dataSets[1].id, 12);
+
+  // A number out of the float range or not finite ends the reading there.
+  Character* n1 = scenetest_Character("n1");
+  EXPECT_EQ(n1->position.x, 0.0f);
+  EXPECT_EQ(n1->position.z, 0.0f);
+  ASSERT_NE(n1->GetMixer()->GetPrimary(), nullptr);
+  EXPECT_EQ(n1->GetMixer()->GetPrimary()->GetGraph(), nullptr);  // huge type: no graph
+  Character* n2 = scenetest_Character("n2");
+  EXPECT_EQ(n2->position.x, -0.25f);
+  EXPECT_EQ(n2->position.y, 0.0f);
+  EXPECT_EQ(n2->position.z, 0.0f);
+  EXPECT_EQ(n2->GetMixer()->GetPrimary()->GetGraph(), nullptr);
+  // "3x" gives its 3 and ends the reading; "+12abc" reads as 12.
+  Character* n3 = scenetest_Character("n3");
+  EXPECT_EQ(n3->position.x, 25.0f);
+  EXPECT_EQ(n3->position.y, 3.0f);
+  EXPECT_EQ(n3->position.z, 0.0f);
+  EXPECT_NE(n3->controller, nullptr);
+  Character* n4 = scenetest_Character("n4");
+  EXPECT_EQ(n4->position.z, 7.0f);
+  EXPECT_EQ(n4->controller, nullptr);
+  Character* named = scenetest_Character(longName);
+  ASSERT_NE(named, nullptr);
+  EXPECT_EQ(named->position.x, 8.0f);
+}
+
+// Log lines of motions and graphs that load soundly; anything else is a
+// complaint.
+const char* const kSceneTestProgress[] = {"Loading Motion ",
+                                          "Done Loading Motion ",
+                                          "DumpMarkerPositions: Done dumping",
+                                          "LoadMarkerPositions: Done",
+                                          "LoadMarkerPositions: Successfully",
+                                          "GenerateGraph: generating ",
+                                          "GenerateGraph: done generating ",
+                                          "ExportGraph: done exporting "};
+
+// The project's sample scene, as the generator writes it, loads whole and
+// quietly.
+TEST(SceneReader, SampleSceneLoadsEverySection) {
+  ScopedWorkDir work;
+  const std::string command =
+      std::string("\"") + MAKE_SAMPLE_DATA_PATH + "\" \"" + work.path() + "\" > /dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  SceneReader reader;
+  ASSERT_TRUE(reader.LoadScene("data/scenes/default.sce"));
+  const Level* level = reader.GetLevel();
+  EXPECT_EQ(level->motions.size(), 4u);
+  ASSERT_EQ(level->characters.size(), 3u);
+  ASSERT_EQ(level->dataSets.size(), 1u);
+  const MotionDataSetRecord& set = level->dataSets[0];
+  EXPECT_NE(set.attack, nullptr);
+  EXPECT_NE(set.defensive, nullptr);
+  EXPECT_NE(set.idle, nullptr);
+  for (const Motion* motion : level->motions) EXPECT_GT(motion->frameCount, 0) << motion->name;
+  for (const Character* character : level->characters) {
+    EXPECT_NE(character->GetMixer()->GetPrimary(), nullptr) << character->name;
+  }
+
+  // The log shows only the loading progress of motions and graphs.
+  std::istringstream log(ReadFile("log.txt"));
+  std::string line;
+  int lines = 0;
+  while (std::getline(log, line)) {
+    ++lines;
+    bool progress = line.empty();
+    for (const char* prefix : kSceneTestProgress) progress = progress || line.rfind(prefix, 0) == 0;
+    EXPECT_TRUE(progress) << line;
+  }
+  EXPECT_GT(lines, 0);
+}
+
+}  // namespace

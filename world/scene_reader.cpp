@@ -1,0 +1,368 @@
+// The scene file reader: motions, motion data sets and characters from a
+// sectioned "Key: value" text.
+#include "world/scene_reader.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <sstream>
+#include <string_view>
+
+#include "core/name_registry.h"
+#include "graph/motion_controller.h"
+#include "motion/motion.h"
+#include "motion/text_file.h"
+#include "world/character.h"
+#include "world/motion_mixer.h"
+
+const char kSceneHeader[] = "// Tavrin Scene Description  - Copyright (C) The Tavrin Project \\";
+
+namespace {
+
+// Scale of every motion the scene loads.
+constexpr float kSceneMotionScale = 0.06f;
+// The flag word of every character of a scene (drawn by the renderer).
+constexpr uint32_t kSceneCharacterFlags = 6;
+
+// The next line of the scene. A NUL byte ends the line's text, as it ends a
+// C string: what follows it up to the line end is dropped, so no name or path
+// ever carries a NUL.
+bool scene_GetLine(std::istream& in, std::string* line) {
+  if (!std::getline(in, *line)) return false;
+  const size_t nul = line->find('\0');
+  if (nul != std::string::npos) line->resize(nul);
+  return true;
+}
+
+bool scene_Contains(const std::string& line, const char* word) {
+  return line.find(word) != std::string::npos;
+}
+
+bool scene_IsEndLine(const std::string& line) {
+  return scene_Contains(line, "END") || scene_Contains(line, "End");
+}
+
+// atoi without its undefined cases: leading white space, an optional sign,
+// then decimal digits up to the first other character; no digits give 0, and
+// a value beyond the int range saturates at INT_MIN / INT_MAX. Sets *hadDigits
+// when at least one digit was read.
+int scene_ParseInt(std::string_view text, bool* hadDigits = nullptr) {
+  size_t i = 0;
+  while (i < text.size() && IsWordSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  // Accumulate towards the sign's side so that INT_MIN itself is reachable.
+  long long value = 0;
+  bool digits = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    digits = true;
+    if (value <= static_cast<long long>(INT_MAX) + 1) value = value * 10 + (text[i] - '0');
+  }
+  if (hadDigits != nullptr) *hadDigits = digits;
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+// One float from the start of a word, as a stream extraction reads it: an
+// optional sign, then a decimal number; characters behind the number are
+// left. False (value untouched) when the word does not start with a finite
+// number within the float range. *trailing tells whether characters follow.
+bool scene_ParseFloatWord(std::string_view word, float* value, bool* trailing) {
+  size_t start = 0;
+  bool negative = false;
+  if (!word.empty() && (word[0] == '+' || word[0] == '-')) {
+    negative = word[0] == '-';
+    start = 1;
+  }
+  // from_chars takes no '+' and would read "inf" and "nan"; only digits and a
+  // point may begin a number here.
+  if (start >= word.size() || !((word[start] >= '0' && word[start] <= '9') || word[start] == '.')) {
+    return false;
+  }
+  float parsed = 0.0f;
+  const char* first = word.data() + start;
+  const char* last = word.data() + word.size();
+  const auto result = std::from_chars(first, last, parsed, std::chars_format::general);
+  if (result.ec != std::errc() || !std::isfinite(parsed)) return false;
+  *value = negative ? -parsed : parsed;
+  *trailing = result.ptr != last;
+  return true;
+}
+
+// Up to `count` white-space-separated floats from the text into out[]; the
+// first word that is no number ends the reading (that one and the rest keep
+// their values), and so does a number with other characters behind it.
+void scene_ParseFloats(std::string_view text, float* out, int count) {
+  std::string_view word;
+  for (int i = 0; i < count && NextWord(&text, &word); ++i) {
+    bool trailing = false;
+    if (!scene_ParseFloatWord(word, &out[i], &trailing) || trailing) return;
+  }
+}
+
+// A motion name and a graph type: the first word and the whole number at the
+// start of the second word (saturated as scene_ParseInt). A missing or
+// non-numeric second word leaves *graphType as it was.
+void scene_ParseMotionAndType(std::string_view text, std::string* motionName, int* graphType) {
+  std::string_view word;
+  if (!NextWord(&text, &word)) return;
+  motionName->assign(word.data(), word.size());
+  if (!NextWord(&text, &word)) return;
+  bool hadDigits = false;
+  const int value = scene_ParseInt(word, &hadDigits);
+  if (hadDigits) *graphType = value;
+}
+
+// Splits `list` at its first ",": *first is the part before it (all of it
+// when there is none), *rest the part after it without leading blanks and
+// tabs.
+void scene_SplitFileList(const std::string& list, std::string* first, std::string* rest) {
+  const size_t comma = list.find(',');
+  if (comma == std::string::npos) {
+    *first = list;
+    rest->clear();
+    return;
+  }
+  *first = list.substr(0, comma);
+  *rest = list.substr(comma + 1);
+  SceneReader::TrimLeadingWhitespace(rest);
+}
+
+// The motion registered under the name lower-cased; null for an empty name.
+Motion* scene_FindMotion(const std::string& name) {
+  if (name.empty()) return nullptr;
+  auto& map = MotionMap();
+  auto it = map.find(ToLowerName(name));
+  return it == map.end() ? nullptr : it->second;
+}
+
+}  // namespace
+
+bool Level::FindMotionDataSet(int id, MotionDataSetRecord* out) const {
+  for (const MotionDataSetRecord& record : dataSets) {
+    if (record.id == id) {
+      *out = record;
+      return true;
+    }
+  }
+  return false;
+}
+
+SceneReader::SceneReader() : level(nullptr) {}
+
+SceneReader::~SceneReader() { delete level; }
+
+bool SceneReader::LoadScene(const std::string& file) {
+  fileName = file;
+  std::string text;
+  if (!ReadTextFile(file, &text)) return false;
+  std::istringstream in(text);
+
+  std::string line;
+  // An empty file has no line 1; it reads as a scene without sections.
+  if (scene_GetLine(in, &line) && line == kSceneHeader) return false;
+
+  delete level;
+  level = new Level;
+
+  while (scene_GetLine(in, &line)) {
+    if (scene_Contains(line, "//")) continue;
+    if (line.empty() || line[0] != '*') continue;
+    const std::string name = line.size() > 2 ? line.substr(2) : std::string();
+    bool ok = true;
+    switch (FindSection(name)) {
+      case 0:
+        ok = ReadMotionData(in);
+        break;
+      case 1:
+        ok = ReadCharacter(in);
+        break;
+      case 3:
+        ok = ReadMotionDataSet(in);
+        break;
+      default:
+        break;  // "Level" and unknown sections: their lines are passed over
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
+int SceneReader::FindSection(const std::string& name) {
+  if (name == "MotionData") return 0;
+  if (name == "Character") return 1;
+  if (name == "Level") return 2;
+  if (name == "MotionDataSet") return 3;
+  return -1;
+}
+
+bool SceneReader::ReadKeyValue(std::istream& in, std::string* key, std::string* value) {
+  std::string line;
+  do {
+    if (!scene_GetLine(in, &line)) return false;
+  } while (scene_Contains(line, "//"));
+  if (scene_IsEndLine(line)) {
+    *key = "END";
+    value->clear();
+    return true;
+  }
+  TrimLeadingWhitespace(&line);
+  const size_t colon = line.find(':');
+  if (colon == std::string::npos) return false;
+  *key = line.substr(0, colon);
+  *value = line.substr(colon + 1);
+  TrimLeadingWhitespace(value);
+  return true;
+}
+
+void SceneReader::TrimLeadingWhitespace(std::string* text) {
+  const size_t keep = text->find_first_not_of(" \t");
+  if (keep == std::string::npos) {
+    text->clear();
+  } else {
+    text->erase(0, keep);
+  }
+}
+
+bool SceneReader::ReadMotionData(std::istream& in) {
+  std::string motionName;
+  std::string files;
+  // A section that repeats a key instead of giving BodyWeights gets code 0.
+  int bodyWeights = 0;
+  int count = 0;
+  std::string key;
+  std::string value;
+  for (;;) {
+    if (!ReadKeyValue(in, &key, &value)) return false;
+    if (key == "MotionName") {
+      motionName = value;
+    } else if (key == "AMCFiles") {
+      files = value;
+    } else if (key == "BodyWeights") {
+      bodyWeights = scene_ParseInt(value);
+    } else {
+      break;
+    }
+    ++count;
+  }
+  if (key != "END" || count != 3) return false;
+
+  std::string file;
+  std::string rest;
+  scene_SplitFileList(files, &file, &rest);
+  Motion* motion = new Motion(motionName, file, kSceneMotionScale, bodyWeights);
+  // A failed motion stays registered (and alive) under its name, as every
+  // motion does; only the level leaves it out.
+  if (motion->frameCount == -1) return false;
+  while (!rest.empty()) {
+    const std::string list = rest;
+    scene_SplitFileList(list, &file, &rest);
+    motion->AppendFile(file, kSceneMotionScale);
+  }
+  level->AddMotion(motion);
+  return true;
+}
+
+bool SceneReader::ReadMotionDataSet(std::istream& in) {
+  std::string names[3];  // attack, defensive, idle
+  // A set without an ID line gets the id 0.
+  int id = 0;
+  int count = 0;
+  std::string key;
+  std::string value;
+  for (;;) {
+    if (!ReadKeyValue(in, &key, &value)) return false;
+    if (key == "AttackMotion") {
+      names[0] = value;
+    } else if (key == "DefensiveMotion") {
+      names[1] = value;
+    } else if (key == "IdleMotion") {
+      names[2] = value;
+    } else if (key == "ID") {
+      id = scene_ParseInt(value);
+    } else {
+      break;
+    }
+    ++count;
+  }
+  if (key != "END" || count < 2) return false;
+
+  MotionDataSetRecord record;
+  record.id = id;
+  record.attack = scene_FindMotion(names[0]);
+  record.defensive = scene_FindMotion(names[1]);
+  record.idle = scene_FindMotion(names[2]);
+  level->AddMotionDataSet(record);
+  return true;
+}
+
+bool SceneReader::ReadCharacter(std::istream& in) {
+  std::string characterName;
+  float position[3] = {0.0f, 0.0f, 0.0f};
+  int gameplayController = -1;
+  int datasetId = -1;
+  std::string rootMotion;
+  int rootGraphType = -1;
+  std::string blendMotion;
+  int blendGraphType = -1;
+  int enabled = 1;
+  int count = 0;
+  std::string key;
+  std::string value;
+  for (;;) {
+    if (!ReadKeyValue(in, &key, &value)) return false;
+    if (key == "CharacterName") {
+      characterName = value;
+    } else if (key == "Position") {
+      scene_ParseFloats(value, position, 3);
+    } else if (key == "GameplayController") {
+      gameplayController = scene_ParseInt(value);
+    } else if (key == "DatasetID") {
+      datasetId = scene_ParseInt(value);
+    } else if (key == "DefaultRootMotion") {
+      scene_ParseMotionAndType(value, &rootMotion, &rootGraphType);
+    } else if (key == "DefaultBlendMotion") {
+      scene_ParseMotionAndType(value, &blendMotion, &blendGraphType);
+    } else if (key == "Enabled") {
+      enabled = scene_ParseInt(value);
+    } else {
+      break;
+    }
+    ++count;
+  }
+  if (key != "END" || count < 2) return false;
+
+  Character* character = new Character(characterName, kSceneCharacterFlags);
+  character->SetPosition(Vector3(position[0], position[1], position[2]));
+
+  if (datasetId != -1 && gameplayController != -1) {
+    MotionDataSetRecord record;
+    if (level->FindMotionDataSet(datasetId, &record)) {
+      Motion* const motions[3] = {record.attack, record.defensive, record.idle};
+      character->SetController(gameplayController, motions);
+    }
+  } else {
+    MotionMixer* mixer = character->GetMixer();
+    // A missing default motion leaves the character in the world (it is
+    // registered already) but out of the level.
+    if (!rootMotion.empty()) {
+      Motion* motion = scene_FindMotion(rootMotion);
+      if (motion == nullptr) return false;
+      mixer->SetPrimary(motion->CreateController(rootGraphType));
+    }
+    if (!blendMotion.empty()) {
+      Motion* motion = scene_FindMotion(blendMotion);
+      if (motion == nullptr) return false;
+      mixer->SetSecondary(motion->CreateController(blendGraphType));
+    }
+    if (enabled == 0 && mixer->GetPrimary() != nullptr) mixer->GetPrimary()->Stop();
+  }
+  level->AddCharacter(character);
+  return true;
+}
