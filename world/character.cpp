@@ -197,7 +197,14 @@ void Character::Draw() {
   Animate();
   if (g_boneListBase == -1 && character_HasGLContext()) character_BuildBoneLists(*skeleton_);
   glTranslatef(position.x, position.y, position.z);
+  // The bones are yellow: with lighting on, their colour reaches the lit
+  // surface only through the colour material; without it every bone would
+  // take the scene's grey-green material.
+  glPushAttrib(GL_ENABLE_BIT | GL_LIGHTING_BIT);
+  glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  glEnable(GL_COLOR_MATERIAL);
   character_DrawBoneTree(skeleton_->GetRoot());
+  glPopAttrib();
   glPopMatrix();
 }
 
