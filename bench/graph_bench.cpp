@@ -24,6 +24,8 @@
 #include "graph/motion_controller.h"
 #include "graph/transition_graph.h"
 #include "motion/motion.h"
+#include "tests/support/plain_graph.h"
+#include "tests/support/real_clips.h"
 
 namespace fs = std::filesystem;
 
@@ -43,7 +45,7 @@ struct BenchData {
   Motion* motion = nullptr;
   MotionController* controller = nullptr;
   BenchGraph* graph = nullptr;
-  long metricCalls = 0;  // per generation
+  size_t metricCalls = 0;  // per generation
 };
 
 // Loads the ten clips as one motion in a temporary working folder, once;
@@ -61,17 +63,16 @@ BenchData* bench_Data() {
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     d->folder = pattern;
     fs::current_path(d->folder);
-    fs::create_directories(MotionFolder);
-    fs::copy_file(mocap / "cmu02" / "02.asf", "MartialArts.asf");
+    std::vector<std::string> clips;
     for (int i = 1; i <= 10; ++i) {
       char name[16];
       std::snprintf(name, sizeof name, "02_%02d.amc", i);
-      fs::copy_file(mocap / "cmu02" / name, fs::path(MotionFolder) / name);
-      if (i == 1) {
-        d->motion = new Motion("all", name, 0.06f, 0);
-      } else if (!d->motion->AppendFile(name, 0.06f)) {
-        std::abort();
-      }
+      clips.push_back(name);
+    }
+    if (!testing_support::CopyRealClips(mocap.string(), clips)) std::abort();
+    d->motion = new Motion("all", clips[0], 0.06f, 0);
+    for (size_t i = 1; i < clips.size(); ++i) {
+      if (!d->motion->AppendFile(clips[i], 0.06f)) std::abort();
     }
     std::printf("graph_bench: %d frames in %zu clips\n", d->motion->frameCount,
                 d->motion->segmentEnds.size());
@@ -93,48 +94,19 @@ bool bench_Skip(benchmark::State& state) {
   return true;
 }
 
-// The plain generator: nested loops straight from the rules.
-std::vector<std::vector<GraphEdge>> bench_PlainGenerate(MotionController* controller, long* calls) {
-  const Motion& motion = *controller->GetMotion();
-  const int n = motion.frameCount;
-  const double w = TransitionFrames();
-  ConsoleVariable<float> threshold("graph.eval_threshold", 1.0f);
-  std::vector<std::vector<GraphEdge>> rows(n);
-  for (int i = 0; i < n - w; ++i) {
-    if (motion.GetSegmentEnd(i) - i <= w) continue;
-    int clipEnd = motion.GetSegmentEnd(0);
-    int j = 0;
-    while (j < n - w) {
-      if (std::abs(j - i) <= 3 * w) {
-        j = static_cast<int>(i + 3 * w + 1);
-      } else if (clipEnd - j <= w) {
-        j = clipEnd + 1;
-        clipEnd = motion.GetSegmentEnd(j);
-      } else {
-        const float s = controller->EvaluateTransition(i, j);
-        ++*calls;
-        if (s >= static_cast<float>(threshold)) rows[i].push_back(GraphEdge{j, s});
-        j = static_cast<int>(static_cast<float>(j) + static_cast<float>(w) +
-                             static_cast<float>(std::rand() % 5));
-      }
-    }
-  }
-  return rows;
-}
-
-void bench_Report(benchmark::State& state, long calls) {
-  state.SetItemsProcessed(calls * static_cast<int64_t>(state.iterations()));
+void bench_Report(benchmark::State& state, size_t calls) {
+  state.SetItemsProcessed(static_cast<int64_t>(calls) * static_cast<int64_t>(state.iterations()));
   state.SetLabel(std::to_string(calls) + " metric calls per generation");
 }
 
 void GenerateBaseline(benchmark::State& state) {
   if (bench_Skip(state)) return;
   BenchData& data = *bench_Data();
-  long calls = 0;
+  size_t calls = 0;
   for (auto _ : state) {
     calls = 0;
     std::srand(1);
-    auto rows = bench_PlainGenerate(data.controller, &calls);
+    auto rows = testing_support::PlainGenerateGraph(data.controller, &calls);
     benchmark::DoNotOptimize(rows.data());
   }
   data.metricCalls = calls;
@@ -147,7 +119,7 @@ void Generate(benchmark::State& state) {
   const int n = data.motion->frameCount;
   if (data.metricCalls == 0) {  // the baseline did not run: count untimed
     std::srand(1);
-    bench_PlainGenerate(data.controller, &data.metricCalls);
+    testing_support::PlainGenerateGraph(data.controller, &data.metricCalls);
   }
   size_t edges = 0;
   for (auto _ : state) {

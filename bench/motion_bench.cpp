@@ -24,17 +24,12 @@
 
 #include "bench/ratio_reporter.h"
 #include "motion/motion.h"
+#include "tests/support/real_clips.h"
+#include "tests/support/tiny_skeleton.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Degrees of freedom of the synthetic skeleton: the common 62-channel layout.
-const char* const kBenchDof[kJointCount] = {
-    "",         "",         "rx ry rz", "rx",       "rx rz",    "rx",       "",         "rx ry rz",
-    "rx",       "rx rz",    "rx",       "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz",
-    "rx ry rz", "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz",
-    "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz"};
 
 struct BenchData {
   std::string folder;               // temporary working folder
@@ -45,42 +40,18 @@ struct BenchData {
   bool real = false;
 };
 
+// The small skeleton (upright bones of length 2, axis 0 0 20) and one clip
+// of 3000 frames of slowly swinging angles.
 void bench_WriteSyntheticData(BenchData* data) {
-  std::string asf = ":bonedata\n";
-  for (int i = 1; i < kJointCount; ++i) {
-    asf += std::string("begin\nname ") + BoneNameTable[i] + "\ndirection 0 1 0\nlength 2\naxis 0 0 20 XYZ\n";
-    if (kBenchDof[i][0] != '\0') asf += std::string("dof ") + kBenchDof[i] + "\n";
-    asf += "end\n";
-  }
-  asf +=
-      ":hierarchy\nbegin\nroot lhipjoint rhipjoint lowerback\nlhipjoint lfemur\nlfemur ltibia\n"
-      "ltibia lfoot\nlfoot ltoes\nrhipjoint rfemur\nrfemur rtibia\nrtibia rfoot\nrfoot rtoes\n"
-      "lowerback upperback\nupperback thorax\nthorax lowerneck lclavicle rclavicle\n"
-      "lowerneck upperneck\nupperneck head\nlclavicle lhumerus\nlhumerus lradius\n"
-      "lradius lwrist\nlwrist lhand lthumb\nlhand lfingers\nrclavicle rhumerus\n"
-      "rhumerus rradius\nrradius rwrist\nrwrist rhand rthumb\nrhand rfingers\nend\n";
-  std::ofstream("MartialArts.asf") << asf;
-  std::ofstream amc(std::string(MotionFolder) + "synthetic.amc");
-  amc << "#!OML:ASF synthetic\n:FULLY-SPECIFIED\n:DEGREES\n";
-  char number[32];
-  for (int f = 1; f <= 3000; ++f) {
-    amc << f << "\nroot";
-    for (int k = 0; k < 6; ++k) {
-      std::snprintf(number, sizeof number, " %g", 40.0 * std::sin(f * 0.01 + k));
-      amc << number;
-    }
-    amc << "\n";
-    for (int j = 2; j < kJointCount; ++j) {
-      if (j == 6) continue;
-      amc << BoneNameTable[j];
-      for (const char* c = kBenchDof[j]; *c != '\0'; ++c) {
-        if (*c != 'r') continue;
-        std::snprintf(number, sizeof number, " %g", 60.0 * std::sin(f * 0.013 + j + (c[1] - 'x')));
-        amc << number;
-      }
-      amc << "\n";
-    }
-  }
+  const auto bone = [](int) { return testing_support::TinyBone{{0, 1, 0}, 2, {0, 0, 20}}; };
+  if (!testing_support::WriteTinySkeleton(bone)) std::abort();
+  const auto value = [](int frame, int j, int a) {
+    const int f = frame + 1;
+    return j == 0 ? 40.0 * std::sin(f * 0.01 + a) : 60.0 * std::sin(f * 0.013 + j + a);
+  };
+  std::ofstream(std::string(MotionFolder) + "synthetic.amc")
+      << testing_support::TinyAmcText("#!OML:ASF synthetic\n:FULLY-SPECIFIED\n:DEGREES\n", 3000,
+                                      value);
   data->clips.push_back("synthetic.amc");
 }
 
@@ -97,17 +68,15 @@ BenchData& bench_Data() {
                          ? fs::path(std::getenv("TAVRIN_MOCAP"))
                          : fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "mocap";
     fs::current_path(d->folder);
-    fs::create_directories(MotionFolder);
     std::error_code ec;
     if (fs::is_directory(mocap / "cmu02", ec)) {
       d->real = true;
-      fs::copy_file(mocap / "cmu02" / "02.asf", "MartialArts.asf");
       for (int i = 1; i <= 10; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "02_%02d.amc", i);
-        fs::copy_file(mocap / "cmu02" / name, fs::path(MotionFolder) / name);
         d->clips.push_back(name);
       }
+      if (!testing_support::CopyRealClips(mocap.string(), d->clips)) std::abort();
     } else {
       bench_WriteSyntheticData(d);
     }

@@ -14,6 +14,7 @@
 #include "console/gl_console.h"
 #include "core/console_variable.h"
 #include "core/log.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace {
 
@@ -39,12 +40,7 @@ ConsoleVariable<ConsoleFunction> g_help("help", FuzzHelp);
 ConsoleVariable<ConsoleFunction> g_echo("character.echo", FuzzEcho);
 ConsoleVariable<ConsoleFunction> g_none("character.none", nullptr);
 
-void fuzz_Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "console_parser_fuzz: %s\n", what);
-    std::abort();
-  }
-}
+using fuzz_support::Require;
 
 GLConsole& fuzz_Console() {
   static int width = 640;
@@ -78,7 +74,7 @@ void fuzz_CheckLayout(GLConsole& console, int width, int height, float consoleHe
   console.height = savedHeight;
   for (const ConsoleTextDraw& draw : draws) {
     // Only pieces within a font height of the view are listed.
-    fuzz_Require(draw.y >= -12 && draw.y <= height + 12, "piece far outside the view");
+    Require(draw.y >= -12 && draw.y <= height + 12, "piece far outside the view");
   }
 }
 
@@ -106,25 +102,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         console.KeyPress(c);
         break;
     }
-    fuzz_Require(console.lines.size() <= static_cast<size_t>(kConsoleMaxLines), "store overflow");
+    Require(console.lines.size() <= static_cast<size_t>(kConsoleMaxLines), "store overflow");
     const std::string& line = console.currentLine;
     if (c == '\r') {
-      fuzz_Require(line.empty() && console.historyIndex == 0 && console.scrollPixels == 0,
-                   "an entered line was not cleared");
+      Require(line.empty() && console.historyIndex == 0 && console.scrollPixels == 0,
+              "an entered line was not cleared");
     } else if (c == '\t') {
-      fuzz_Require(line.compare(0, before.size(), before) == 0, "completion did not extend the line");
+      Require(line.compare(0, before.size(), before) == 0, "completion did not extend the line");
     } else if (c == '\b') {
-      fuzz_Require(line.size() + (beforeSize == 0 ? 0 : 1) == beforeSize, "backspace");
+      Require(line.size() + (beforeSize == 0 ? 0 : 1) == beforeSize, "backspace");
     } else {
       const char typed = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-      fuzz_Require(line.size() == beforeSize + 1 && line.back() == typed, "typed key");
-      fuzz_Require(console.historyIndex == 0 && console.scrollPixels == 0, "typing kept browsing");
+      Require(line.size() == beforeSize + 1 && line.back() == typed, "typed key");
+      Require(console.historyIndex == 0 && console.scrollPixels == 0, "typing kept browsing");
     }
   }
   // Down as often as Up was pressed brings the typed line back.
   if (console.historyIndex > 0 && console.historyIndex < 100000) {
     while (console.historyIndex > 0) console.HistoryDown();
-    fuzz_Require(console.currentLine == console.savedLine, "history did not return to the saved line");
+    Require(console.currentLine == console.savedLine, "history did not return to the saved line");
   }
 
   fuzz_CheckLayout(console, 640, 480, 360.0f);

@@ -12,6 +12,7 @@
 
 #include "core/console_variable.h"
 #include "core/cvar_file.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace {
 
@@ -22,12 +23,7 @@ ConsoleVariable<float> g_farclip("gl.farclip", 50.0f);
 ConsoleVariable<int> g_width("gl.width", 640);
 ConsoleVariable<ConsoleFunction> g_help("help", FuzzHelp);
 
-void fuzz_Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "cvar_file_fuzz: %s\n", what);
-    std::abort();
-  }
-}
+using fuzz_support::Require;
 
 bool fuzz_IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -35,7 +31,7 @@ bool fuzz_IsSpace(char c) {
 
 std::string fuzz_Save() {
   std::ostringstream out;
-  fuzz_Require(SaveCVarsTo(out), "SaveCVarsTo failed on a string stream");
+  Require(SaveCVarsTo(out), "SaveCVarsTo failed on a string stream");
   return out.str();
 }
 
@@ -45,26 +41,25 @@ size_t fuzz_CheckRegistry() {
   const std::vector<TrieNode*> leaves = registry.GetLeaves(registry.GetRoot());
   for (TrieNode* leaf : leaves) {
     const CVarRecord* record = leaf->value;
-    fuzz_Require(record != nullptr, "leaf without a record");
-    fuzz_Require(record->name == leaf->key, "record name differs from its key");
+    Require(record != nullptr, "leaf without a record");
+    Require(record->name == leaf->key, "record name differs from its key");
     const int32_t type = record->cell.type;
-    fuzz_Require(type == kCVarInt || type == kCVarFloat || type == kCVarFunction,
-                 "record with an unknown type tag");
-    fuzz_Require(CVarGet(leaf->key) != nullptr, "listed name not found");
+    Require(type == kCVarInt || type == kCVarFloat || type == kCVarFunction,
+            "record with an unknown type tag");
+    Require(CVarGet(leaf->key) != nullptr, "listed name not found");
     // The reader only ever registers single words of 1 to 255 characters.
-    fuzz_Require(!leaf->key.empty() && leaf->key.size() <= kCVarMaxWordLength,
-                 "name of a bad length");
-    for (char c : leaf->key) fuzz_Require(!fuzz_IsSpace(c), "name with white space");
+    Require(!leaf->key.empty() && leaf->key.size() <= kCVarMaxWordLength, "name of a bad length");
+    for (char c : leaf->key) Require(!fuzz_IsSpace(c), "name with white space");
   }
-  fuzz_Require(CVarGet("gl.farclip")->cell.type == kCVarFloat, "declared float changed type");
-  fuzz_Require(CVarGet("gl.width")->cell.type == kCVarInt, "declared int changed type");
-  fuzz_Require(static_cast<ConsoleFunction>(g_help) == &FuzzHelp, "command handler changed");
+  Require(CVarGet("gl.farclip")->cell.type == kCVarFloat, "declared float changed type");
+  Require(CVarGet("gl.width")->cell.type == kCVarInt, "declared int changed type");
+  Require(static_cast<ConsoleFunction>(g_help) == &FuzzHelp, "command handler changed");
 
   // Reading back what was written changes nothing.
   const std::string first = fuzz_Save();
   std::istringstream in(first);
   LoadCVarsFrom(in);
-  fuzz_Require(fuzz_Save() == first, "write, read, write is not stable");
+  Require(fuzz_Save() == first, "write, read, write is not stable");
   return leaves.size();
 }
 
@@ -77,8 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
   const int stored = LoadCVarsFrom(in);
   // The shortest entry, "1 a b", and one separator per further entry.
-  fuzz_Require(stored >= 0 && static_cast<size_t>(stored) * 6 <= size + 1,
-               "more values stored than the input can hold");
+  Require(stored >= 0 && static_cast<size_t>(stored) * 6 <= size + 1,
+          "more values stored than the input can hold");
   if (untilCheck-- == 0) {
     const size_t records = fuzz_CheckRegistry();
     untilCheck = records > 1024 ? records : 1024;

@@ -3,8 +3,6 @@
 // nodes registered for the motion and every target a frame of it; the file is
 // never changed; and what the graph then writes reads back without error and
 // writes the same bytes again.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -20,24 +18,13 @@
 #include "graph/motion_controller.h"
 #include "graph/transition_graph.h"
 #include "motion/motion.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace {
 
 constexpr int kFuzzFrames = 100;
 
-void fuzz_Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "gra_fuzz: %s\n", what);
-    std::abort();
-  }
-}
-
-void fuzz_WriteBytes(const char* path, const void* data, size_t size) {
-  std::FILE* file = std::fopen(path, "wb");
-  fuzz_Require(file != nullptr, "cannot create a file");
-  fuzz_Require(std::fwrite(data, 1, size, file) == size, "cannot write a file");
-  std::fclose(file);
-}
+using fuzz_support::Require;
 
 std::string fuzz_ReadBytes(const char* path) {
   std::ifstream in(path, std::ios::binary);
@@ -79,8 +66,7 @@ void fuzz_DropTable() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::remove("log.txt");
-  if (symlink("/dev/null", "log.txt") != 0) std::fprintf(stderr, "gra_fuzz: log.txt kept\n");
+  fuzz_support::SilenceLog();
   SetLogConsoleSink(&fuzz_Sink);
   g_motion = new Motion("fuzz", kFuzzFrames, 0);
   g_controller = g_motion->CreateController(0);
@@ -93,17 +79,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_DropTable();
-  fuzz_WriteBytes("in.gra", data, size);
+  fuzz_support::WriteBytes("in.gra", data, size);
   auto* graph = new FuzzGraph(g_controller, "in.gra");
-  fuzz_Require(graph->nodes != nullptr, "no table");
-  fuzz_Require(NodeTableMap().at(g_motion) == graph->nodes, "table not registered");
+  Require(graph->nodes != nullptr, "no table");
+  Require(NodeTableMap().at(g_motion) == graph->nodes, "table not registered");
   for (int k = 0; k < kFuzzFrames; ++k) {
     for (const GraphEdge& edge : graph->GetNode(k)->edges) {
-      fuzz_Require(edge.target >= 0 && edge.target < kFuzzFrames, "target outside the motion");
+      Require(edge.target >= 0 && edge.target < kFuzzFrames, "target outside the motion");
     }
   }
-  fuzz_Require(fuzz_ReadBytes("in.gra") == std::string(reinterpret_cast<const char*>(data), size),
-               "the file was changed");
+  Require(fuzz_ReadBytes("in.gra") == std::string(reinterpret_cast<const char*>(data), size),
+          "the file was changed");
 
   // What the graph writes reads back whole, with the same targets, and
   // writes the same bytes again (six digits survive a float, except in the
@@ -114,25 +100,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       subnormal = subnormal || std::fpclassify(edge.weight) == FP_SUBNORMAL;
     }
   }
-  fuzz_Require(graph->ExportGraph("out.gra"), "cannot export");
+  Require(graph->ExportGraph("out.gra"), "cannot export");
   const std::string written = fuzz_ReadBytes("out.gra");
   GraphNode* first = graph->nodes;
   NodeTableMap().erase(g_motion);
   g_importFailed = false;
   auto* again = new FuzzGraph(g_controller, "out.gra");
-  fuzz_Require(!g_importFailed, "an exported graph does not import");
+  Require(!g_importFailed, "an exported graph does not import");
   for (int k = 0; k < kFuzzFrames; ++k) {
     const std::vector<GraphEdge>& before = first[k].edges;
     const std::vector<GraphEdge>& after = again->GetNode(k)->edges;
-    fuzz_Require(before.size() == after.size(), "edge count changed");
+    Require(before.size() == after.size(), "edge count changed");
     for (size_t e = 0; e < before.size(); ++e) {
-      fuzz_Require(before[e].target == after[e].target, "target changed");
+      Require(before[e].target == after[e].target, "target changed");
     }
   }
   fuzz_FreeTable(first);
-  fuzz_Require(again->ExportGraph("again.gra"), "cannot export again");
-  fuzz_Require(subnormal || fuzz_ReadBytes("again.gra") == written,
-               "export, import, export differs");
+  Require(again->ExportGraph("again.gra"), "cannot export again");
+  Require(subnormal || fuzz_ReadBytes("again.gra") == written, "export, import, export differs");
   delete again;
   delete graph;
   return 0;

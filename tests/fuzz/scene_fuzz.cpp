@@ -6,8 +6,6 @@
 // character must stand at a finite place and the clips must still be there
 // afterwards. Everything the input created is destroyed afterwards, so inputs
 // do not see each other's objects.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -20,66 +18,24 @@
 #include "graph/motion_controller.h"
 #include "graph/transition_graph.h"
 #include "motion/motion.h"
+#include "tests/fuzz/fuzz_support.h"
+#include "tests/support/tiny_skeleton.h"
 #include "world/character.h"
 #include "world/scene_reader.h"
 
 namespace {
 
-void fuzz_Require(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "scene_fuzz: %s\n", what);
-    std::abort();
-  }
-}
-
-const char* const kFuzzDof[kJointCount] = {
-    "",         "",         "rx ry rz", "rx",       "rx rz",    "rx",       "",         "rx ry rz",
-    "rx",       "rx rz",    "rx",       "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz",
-    "rx ry rz", "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz",
-    "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz"};
-
-const char kFuzzHierarchy[] =
-    ":hierarchy\nbegin\nroot lhipjoint rhipjoint lowerback\nlhipjoint lfemur\nlfemur ltibia\n"
-    "ltibia lfoot\nlfoot ltoes\nrhipjoint rfemur\nrfemur rtibia\nrtibia rfoot\nrfoot rtoes\n"
-    "lowerback upperback\nupperback thorax\nthorax lowerneck lclavicle rclavicle\n"
-    "lowerneck upperneck\nupperneck head\nlclavicle lhumerus\nlhumerus lradius\n"
-    "lradius lwrist\nlwrist lhand lthumb\nlhand lfingers\nrclavicle rhumerus\n"
-    "rhumerus rradius\nrradius rwrist\nrwrist rhand rthumb\nrhand rfingers\nend\n";
-
-void fuzz_WriteText(const std::string& path, const std::string& text) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  fuzz_Require(file != nullptr, "cannot create a file");
-  fuzz_Require(std::fwrite(text.data(), 1, text.size(), file) == text.size(), "cannot write a file");
-  std::fclose(file);
-}
-
-void fuzz_WriteSkeleton() {
-  std::string asf = ":bonedata\n";
-  for (int i = 1; i < kJointCount; ++i) {
-    asf += std::string("begin\nname ") + BoneNameTable[i] + "\ndirection 0 1 0\nlength " +
-           std::to_string(1 + i % 3) + "\naxis 0 0 0 XYZ\n";
-    if (kFuzzDof[i][0] != '\0') asf += std::string("dof ") + kFuzzDof[i] + "\n";
-    asf += "end\n";
-  }
-  asf += kFuzzHierarchy;
-  fuzz_WriteText("MartialArts.asf", asf);
-}
+using fuzz_support::Require;
 
 // A clip of `frames` frames, the root walking along x from `x`.
 void fuzz_WriteClip(const char* file, int frames, int x) {
-  std::string amc = ":FULLY-SPECIFIED\n:DEGREES\n";
-  for (int f = 0; f < frames; ++f) {
-    amc += std::to_string(f + 1) + "\nroot " + std::to_string(x + f) + " 1 0 0 " + std::to_string(f * 5) +
-           " 0\n";
-    for (int j = 2; j < kJointCount; ++j) {
-      if (j == 6) continue;
-      amc += BoneNameTable[j];
-      const std::string dof = kFuzzDof[j];
-      for (size_t k = 0; k < dof.size(); k += 3) amc += " " + std::to_string((j * 7 + f) % 40);
-      amc += "\n";
-    }
-  }
-  fuzz_WriteText(std::string(MotionFolder) + file, amc);
+  const auto value = [x](int f, int j, int a) {
+    const double root[6] = {static_cast<double>(x + f), 1, 0, 0, f * 5.0, 0};
+    return j == 0 ? root[a] : (j * 7 + f) % 40;
+  };
+  const std::string amc =
+      testing_support::TinyAmcText(":FULLY-SPECIFIED\n:DEGREES\n", frames, value);
+  fuzz_support::WriteBytes((std::string(MotionFolder) + file).c_str(), amc.data(), amc.size());
 }
 
 // File names in the scene are joined to the motion folder and motion names
@@ -125,10 +81,9 @@ void fuzz_Clear() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::remove("log.txt");
-  if (symlink("/dev/null", "log.txt") != 0) std::fprintf(stderr, "scene_fuzz: log.txt kept\n");
-  fuzz_WriteSkeleton();
-  std::filesystem::create_directories(MotionFolder);
+  fuzz_support::SilenceLog();
+  Require(testing_support::WriteTinySkeleton(testing_support::UprightMixedLengthBone),
+          "cannot write the fuzz skeleton");
   fuzz_WriteClip("a.amc", 3, 0);
   fuzz_WriteClip("b.amc", 2, 10);
   fuzz_WriteClip("c.amc", 5, 20);
@@ -136,34 +91,37 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz_WriteText("fuzz.sce", fuzz_Confine(data, size));
+  const std::string text = fuzz_Confine(data, size);
+  fuzz_support::WriteBytes("fuzz.sce", text.data(), text.size());
   SceneReader reader;
   reader.LoadScene("fuzz.sce");
 
   const Level* level = reader.GetLevel();
   if (level != nullptr) {
     for (const Motion* motion : level->motions) {
-      fuzz_Require(motion->frameCount >= 0 && motion->frames != nullptr, "a failed motion is in the level");
-      fuzz_Require(MotionMap().count(motion->name) == 1, "a level motion is not registered");
-      fuzz_Require(!motion->segmentEnds.empty() && motion->segmentEnds.back() == motion->frameCount,
-                   "segment ends do not add up");
+      Require(motion->frameCount >= 0 && motion->frames != nullptr,
+              "a failed motion is in the level");
+      Require(MotionMap().count(motion->name) == 1, "a level motion is not registered");
+      Require(!motion->segmentEnds.empty() && motion->segmentEnds.back() == motion->frameCount,
+              "segment ends do not add up");
     }
     for (Character* character : level->characters) {
-      fuzz_Require(CharacterMap().count(character->name) == 1, "a level character is not registered");
+      Require(CharacterMap().count(character->name) == 1, "a level character is not registered");
       const Vector3& p = character->position;
-      fuzz_Require(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z), "position not finite");
+      Require(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z),
+              "position not finite");
     }
     for (const MotionDataSetRecord& set : level->dataSets) {
       for (const Motion* motion : {set.attack, set.defensive, set.idle}) {
-        fuzz_Require(motion == nullptr || MotionMap().count(motion->name) == 1,
-                     "a data set names an unregistered motion");
+        Require(motion == nullptr || MotionMap().count(motion->name) == 1,
+                "a data set names an unregistered motion");
       }
     }
   }
   fuzz_Clear();
   // Reading a scene never destroys the files it reads.
   for (const char* clip : {"a.amc", "b.amc", "c.amc"}) {
-    fuzz_Require(std::filesystem::exists(std::string(MotionFolder) + clip), "a clip file was removed");
+    Require(std::filesystem::exists(std::string(MotionFolder) + clip), "a clip file was removed");
   }
   return 0;
 }

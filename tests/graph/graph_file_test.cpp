@@ -14,23 +14,13 @@
 #include "graph/motion_controller.h"
 #include "graph/transition_graph.h"
 #include "motion/motion.h"
+#include "tests/graph/graph_test_helpers.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using testing_support::ReadFile;
 using testing_support::ScopedWorkDir;
 using testing_support::WriteFile;
-
-// Helpers defined in transition_graph_test.cpp.
-namespace graph_test {
-using Rows = std::vector<std::vector<GraphEdge>>;
-// Log lines go to `lines` from now on; null detaches.
-void CaptureLog(std::vector<std::string>* lines);
-// A graph (never leaving) that reads and writes `file`.
-TransitionGraph* NewFileGraph(MotionController* owner, const std::string& file);
-// The generation rules as plain nested loops, counting metric calls.
-Rows PlainGenerate(MotionController* controller, size_t* calls);
-}  // namespace graph_test
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -19,23 +18,14 @@
 #include "graph/transition_graph.h"
 #include "motion/motion.h"
 #include "platform/clock.h"
+#include "tests/graph/graph_test_helpers.h"
+#include "tests/support/plain_graph.h"
+#include "tests/support/real_clips.h"
 #include "tests/support/temp_dir.h"
 
-namespace fs = std::filesystem;
 using testing_support::MocapDir;
 using testing_support::ReadFile;
 using testing_support::ScopedWorkDir;
-
-// Helpers defined in transition_graph_test.cpp.
-namespace graph_test {
-using Rows = std::vector<std::vector<GraphEdge>>;
-// Log lines go to `lines` from now on; null detaches.
-void CaptureLog(std::vector<std::string>* lines);
-// A graph (never leaving) that reads and writes `file`.
-TransitionGraph* NewFileGraph(MotionController* owner, const std::string& file);
-// The generation rules as plain nested loops, counting metric calls.
-Rows PlainGenerate(MotionController* controller, size_t* calls);
-}  // namespace graph_test
 
 namespace {
 
@@ -49,12 +39,7 @@ class RealGraphTest : public testing::Test {
   void SetUp() override {
     if (MocapDir().empty()) return;
     dir = std::make_unique<ScopedWorkDir>();
-    const fs::path mocap = fs::path(MocapDir()) / "cmu02";
-    fs::copy_file(mocap / "02.asf", "MartialArts.asf");
-    fs::create_directories(MotionFolder);
-    for (const char* clip : {"02_01.amc", "02_02.amc"}) {
-      fs::copy_file(mocap / clip, fs::path(MotionFolder) / clip);
-    }
+    ASSERT_TRUE(testing_support::CopyRealClips(MocapDir(), {"02_01.amc", "02_02.amc"}));
     graph_test::CaptureLog(&lines);
     platform::ManualClock::Install(100.0);
     walk = new Motion("walk", "02_01.amc", 0.06f, 0);
@@ -98,7 +83,8 @@ TEST_F(RealGraphTest, GeneratesExactlyWhatTheRulesSay) {
 
   std::srand(1);
   size_t calls = 0;
-  const graph_test::Rows plain = graph_test::PlainGenerate(walk->CreateController(0), &calls);
+  const std::vector<std::vector<GraphEdge>> plain =
+      testing_support::PlainGenerateGraph(walk->CreateController(0), &calls);
   EXPECT_EQ(std::rand(), next);
   const double w = static_cast<double>(0.15f) * 120.0;
   const float threshold = ConsoleVariable<float>("graph.eval_threshold", 1.0f);

@@ -4,15 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <memory>
 
 #include "core/console_variable.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
+#include "tests/support/real_clips.h"
 #include "tests/support/temp_dir.h"
 
-namespace fs = std::filesystem;
 using testing_support::MocapDir;
 using testing_support::ScopedWorkDir;
 
@@ -308,10 +307,7 @@ TEST(PoseMetricsTest, PositionsComeFromTheMotionsCacheOnce) {
   TAVRIN_REQUIRE_MOCAP();
   ScopedWorkDir dir;
   Settings settings;
-  fs::copy_file(fs::path(MocapDir()) / "cmu02" / "02.asf", "MartialArts.asf");
-  fs::create_directories(MotionFolder);
-  fs::copy_file(fs::path(MocapDir()) / "cmu02" / "02_03.amc",
-                fs::path(MotionFolder) / "02_03.amc");
+  ASSERT_TRUE(testing_support::CopyRealClips(MocapDir(), {"02_03.amc"}));
   auto motion = std::make_unique<Motion>("run", "02_03.amc", 0.06f, 0);
   ASSERT_EQ(motion->frameCount, 173);
   MotionController controller(motion.get(), 0, 1.0f);

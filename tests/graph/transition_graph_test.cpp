@@ -17,14 +17,15 @@
 #include "core/log.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
+#include "tests/graph/graph_test_helpers.h"
+#include "tests/support/plain_graph.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using testing_support::ReadFile;
 using testing_support::ScopedWorkDir;
 
-// Helpers shared with graph_file_test.cpp and graph_real_data_test.cpp
-// (declared there).
+// The helpers declared in graph_test_helpers.h.
 namespace graph_test {
 
 namespace {
@@ -43,9 +44,6 @@ class FileGraph : public TransitionGraph {
 
 }  // namespace
 
-using Rows = std::vector<std::vector<GraphEdge>>;
-
-// Log lines go to `lines` from now on; null detaches.
 void CaptureLog(std::vector<std::string>* lines) {
   g_lines = lines;
   SetLogConsoleSink(lines != nullptr ? &CaptureLine : nullptr);
@@ -55,44 +53,9 @@ TransitionGraph* NewFileGraph(MotionController* owner, const std::string& file) 
   return new FileGraph(owner, file);
 }
 
-// The generation rules written out as plainly as possible: every frame that
-// lies below N - W with more than W frames left in its clip is a source; the
-// targets start at 0, jump over the 3 W frames around the source and the
-// last W frames (and the segment end) of each clip, and step W to W + 4
-// frames by rand() after every comparison. `calls` counts the metric calls.
-Rows PlainGenerate(MotionController* controller, size_t* calls) {
-  const Motion& motion = *controller->GetMotion();
-  const int n = motion.frameCount;
-  const double w = static_cast<double>(static_cast<float>(
-                       ConsoleVariable<float>("motionctrl.transition_time", 0.15f))) *
-                   120.0;
-  ConsoleVariable<float> threshold("graph.eval_threshold", 1.0f);
-  Rows rows(n);
-  for (int i = 0; i < n - w; ++i) {
-    if (motion.GetSegmentEnd(i) - i <= w) continue;
-    int clipEnd = motion.GetSegmentEnd(0);
-    int j = 0;
-    while (j < n - w) {
-      if (std::abs(j - i) <= 3 * w) {
-        j = static_cast<int>(i + 3 * w + 1);
-      } else if (clipEnd - j <= w) {
-        j = clipEnd + 1;
-        clipEnd = motion.GetSegmentEnd(j);
-      } else {
-        const float s = controller->EvaluateTransition(i, j);
-        ++*calls;
-        if (s >= static_cast<float>(threshold)) rows[i].push_back(GraphEdge{j, s});
-        j = static_cast<int>(static_cast<float>(j) + static_cast<float>(w) +
-                             static_cast<float>(std::rand() % 5));
-      }
-    }
-  }
-  return rows;
-}
-
 }  // namespace graph_test
 
-using graph_test::Rows;
+using Rows = std::vector<std::vector<GraphEdge>>;
 
 namespace {
 
@@ -243,7 +206,7 @@ TEST_F(GraphTest, GeneratorMatchesThePlainRulesBitForBit) {
 
     std::srand(1);
     size_t calls = 0;
-    const Rows plain = graph_test::PlainGenerate(controller, &calls);
+    const Rows plain = testing_support::PlainGenerateGraph(controller, &calls);
     EXPECT_EQ(std::rand(), next);  // the same number of draws
     ExpectSameRows(generated, plain);
     // Some windows are alike (about a third), the others are not.

@@ -11,6 +11,7 @@
 
 #include "core/log.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tiny_skeleton.h"
 
 namespace fs = std::filesystem;
 using testing_support::ReadFile;
@@ -20,35 +21,12 @@ using testing_support::WriteFile;
 // Helpers shared with posture_cache_test.cpp (declared there).
 namespace motion_test {
 
-// Degrees of freedom of each bone of the small skeleton: the layout of the
-// common 62-channel capture skeleton (no line for the two hip joints).
-const char* const kTinyDof[kJointCount] = {
-    "",         "",         "rx ry rz", "rx",       "rx rz",    "rx",       "",         "rx ry rz",
-    "rx",       "rx rz",    "rx",       "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz",
-    "rx ry rz", "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz",
-    "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz"};
-
 // Writes "MartialArts.asf" (30 bones pointing up, bone i of length i, axis 0)
 // into the working directory and creates the motion folder.
 void WriteTinySkeleton() {
-  std::string asf = "# small test skeleton\n:version 1.10\n:units\n  length 0.45\n:bonedata\n";
-  for (int i = 1; i < kJointCount; ++i) {
-    asf += "  begin\n     id " + std::to_string(i) + "\n     name " + BoneNameTable[i] +
-           "\n     direction 0 1 0\n     length " + std::to_string(i) + "\n     axis 0 0 0 XYZ\n";
-    if (kTinyDof[i][0] != '\0') asf += std::string("    dof ") + kTinyDof[i] + "\n";
-    asf += "  end\n";
-  }
-  asf +=
-      ":hierarchy\n  begin\n    root lhipjoint rhipjoint lowerback\n    lhipjoint lfemur\n"
-      "    lfemur ltibia\n    ltibia lfoot\n    lfoot ltoes\n    rhipjoint rfemur\n"
-      "    rfemur rtibia\n    rtibia rfoot\n    rfoot rtoes\n    lowerback upperback\n"
-      "    upperback thorax\n    thorax lowerneck lclavicle rclavicle\n"
-      "    lowerneck upperneck\n    upperneck head\n    lclavicle lhumerus\n"
-      "    lhumerus lradius\n    lradius lwrist\n    lwrist lhand lthumb\n    lhand lfingers\n"
-      "    rclavicle rhumerus\n    rhumerus rradius\n    rradius rwrist\n"
-      "    rwrist rhand rthumb\n    rhand rfingers\n  end\n";
-  WriteFile("MartialArts.asf", asf);
-  fs::create_directories(MotionFolder);
+  EXPECT_TRUE(testing_support::WriteTinySkeleton([](int i) {
+    return testing_support::TinyBone{{0, 1, 0}, static_cast<float>(i), {0, 0, 0}};
+  }));
 }
 
 // The value the generated clips hold for frame f, joint j, angle axis a (0, 1,
@@ -58,28 +36,11 @@ float TinyValue(int f, int j, int a) { return static_cast<float>(f) + j * 0.5f +
 
 // AMC text of `frames` frames numbered from 1, values TinyValue(first + f).
 std::string TinyAmc(int frames, int first) {
-  std::string amc = "#!OML:ASF C:\\Some Path\\With Blanks.ASF\n:FULLY-SPECIFIED\n:DEGREES\n";
-  char number[64];
-  for (int f = 0; f < frames; ++f) {
-    const int v = first + f;
-    amc += std::to_string(f + 1) + "\nroot";
-    for (int a : {3, 4, 5, 0, 1, 2}) {
-      std::snprintf(number, sizeof number, " %g", TinyValue(v, 0, a));
-      amc += number;
-    }
-    amc += "\n";
-    for (int j = 2; j < kJointCount; ++j) {
-      if (j == 6) continue;
-      amc += BoneNameTable[j];
-      for (int a = 0; a < 3; ++a) {
-        if (std::strstr(kTinyDof[j], a == 0 ? "rx" : a == 1 ? "ry" : "rz") == nullptr) continue;
-        std::snprintf(number, sizeof number, " %g", TinyValue(v, j, a));
-        amc += number;
-      }
-      amc += "\n";
-    }
-  }
-  return amc;
+  // The root line holds the translation (TinyValue's axes 3 to 5) first.
+  const int rootAxis[6] = {3, 4, 5, 0, 1, 2};
+  return testing_support::TinyAmcText(
+      "#!OML:ASF C:\\Some Path\\With Blanks.ASF\n:FULLY-SPECIFIED\n:DEGREES\n", frames,
+      [&](int f, int j, int a) { return TinyValue(first + f, j, j == 0 ? rootAxis[a] : a); });
 }
 
 // The posture TinyAmc gives for value index v at scale 0.06.
@@ -89,7 +50,7 @@ Posture TinyPosture(int v) {
   for (int j = 0; j < kJointCount; ++j) {
     float angle[3] = {0.0f, 0.0f, 0.0f};
     for (int a = 0; a < 3; ++a) {
-      const bool has = j == 0 || std::strstr(kTinyDof[j], a == 0 ? "rx" : a == 1 ? "ry" : "rz");
+      const bool has = j == 0 || testing_support::TinyHasDof(j, static_cast<char>('x' + a));
       if (has) angle[a] = TinyValue(v, j, a);
     }
     p.rotation[j].SetEuler(angle[0], angle[1], angle[2]);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "motion/motion.h"
+#include "tests/support/real_clips.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -30,15 +31,6 @@ const Clip kClips[] = {{"02_01.amc", 343}, {"02_02.amc", 298},  {"02_03.amc", 17
                        {"02_07.amc", 2251}, {"02_08.amc", 1500}, {"02_09.amc", 1033},
                        {"02_10.amc", 2645}};
 
-// The skeleton as "MartialArts.asf" and the clip in the motion folder of the
-// working directory.
-void CopyData(const Clip& clip) {
-  const fs::path mocap = MocapDir();
-  fs::copy_file(mocap / "cmu02" / "02.asf", "MartialArts.asf");
-  fs::create_directories(MotionFolder);
-  fs::copy_file(mocap / "cmu02" / clip.file, fs::path(MotionFolder) / clip.file);
-}
-
 std::string Stem(const char* file) { return std::string(file, std::strlen(file) - 4); }
 
 // Printed in test names.
@@ -53,7 +45,7 @@ TEST_P(RealClipTest, LoadsCachesAndKeepsBoneLengths) {
   TAVRIN_REQUIRE_MOCAP();
   ScopedWorkDir dir;
   const Clip clip = GetParam();
-  CopyData(clip);
+  ASSERT_TRUE(testing_support::CopyRealClips(MocapDir(), {clip.file}));
   const std::string stem = std::string(MotionFolder) + Stem(clip.file);
   auto parsed = std::make_unique<Motion>(clip.file, clip.file, 0.06f, 0);
   EXPECT_EQ(parsed->channelCount, 62);
@@ -106,8 +98,7 @@ TEST(RealDataTest, CrlfAndLfTextsGiveTheSamePostures) {
   TAVRIN_REQUIRE_MOCAP();
   ScopedWorkDir dir;
   const fs::path mocap = MocapDir();
-  fs::copy_file(mocap / "cmu02" / "02.asf", "MartialArts.asf");
-  fs::create_directories(MotionFolder);
+  ASSERT_TRUE(testing_support::CopyRealClips(MocapDir(), {}));
   fs::copy_file(mocap / "cmu02" / "02_01.amc", "data/motions/lf.amc");
   fs::copy_file(mocap / "crlf-originals" / "02_01.amc", "data/motions/crlf.amc");
   ASSERT_NE(ReadFile("data/motions/crlf.amc").find("\r\n"), std::string::npos);

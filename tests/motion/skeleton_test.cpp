@@ -13,6 +13,7 @@
 
 #include "core/quaternion.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tiny_skeleton.h"
 
 namespace {
 
@@ -90,16 +91,7 @@ std::string HandAsf() {
     if (b.dof[0] != '\0') text += std::string("    dof ") + b.dof + "\n    limits (-10 170)\n";
     text += "  end\n";
   }
-  text +=
-      ":hierarchy\n  begin\n    root lhipjoint rhipjoint lowerback\n    lhipjoint lfemur\n"
-      "    lfemur ltibia\n    ltibia lfoot\n    lfoot ltoes\n    rhipjoint rfemur\n"
-      "    rfemur rtibia\n    rtibia rfoot\n    rfoot rtoes\n    lowerback upperback\n"
-      "    upperback thorax\n    thorax lowerneck lclavicle rclavicle\n"
-      "    lowerneck upperneck\n    upperneck head\n    lclavicle lhumerus\n"
-      "    lhumerus lradius\n    lradius lwrist\n    lwrist lhand lthumb\n    lhand lfingers\n"
-      "    rclavicle rhumerus\n    rhumerus rradius\n    rradius rwrist\n"
-      "    rwrist rhand rthumb\n    rhand rfingers\n  end\n";
-  return text;
+  return text + testing_support::kTinyHierarchy;
 }
 
 // text with the first `from` replaced by `to`; fails the test when absent.
@@ -186,6 +178,28 @@ void ExpectNear(const Vector3& v, float x, float y, float z, const char* what) {
   EXPECT_NEAR(v.z, z, 1e-4f) << what;
 }
 
+// `markers` holds, bit for bit, the joint positions `direct` gives joint by
+// joint for posture p with the root at the origin and unturned (the body
+// frame). Leaves `direct` in that pose.
+void ExpectMarkersOfSkeleton(Skeleton& direct, const Posture& p, const MarkerSet& markers) {
+  Posture body = p;
+  body.root = Vector3();
+  body.rotation[0] = Quaternion();
+  direct.SetPosture(body);
+  for (int j = 0; j < kJointCount; ++j) {
+    Vector3 v;
+    direct.GetJointPosition(j, &v);
+    EXPECT_TRUE(SameBits(&v, &markers.positions[j], sizeof v)) << j;
+  }
+}
+
+// Joint j of the skeleton's current pose lies at (x, y, z).
+void ExpectJointNear(Skeleton& s, int j, float x, float y, float z, const char* what) {
+  Vector3 v;
+  s.GetJointPosition(j, &v);
+  ExpectNear(v, x, y, z, what);
+}
+
 TEST(SkeletonTest, HandMadeFileLoadsAsWritten) {
   ScopedWorkDir work;
   WriteFile("hand.asf", HandAsf());
@@ -224,9 +238,7 @@ TEST(SkeletonTest, HandMadeFileLoadsAsWritten) {
     for (int k = j; k > 0; k = kParent[k]) {
       for (int c = 0; c < 3; ++c) e[c] += kHand[k].direction[c] * kHand[k].length * kHandScale;
     }
-    Vector3 v;
-    s.GetJointPosition(j, &v);
-    ExpectNear(v, e[0], e[1], e[2], kHand[j].name);
+    ExpectJointNear(s, j, e[0], e[1], e[2], kHand[j].name);
   }
 }
 
@@ -241,36 +253,25 @@ TEST(SkeletonTest, HandMadePoseByHand) {
   p.rotation[17].SetEuler(0, 0, 90);  // lclavicle about its z, world z (axis z -20)
   s.SetPosture(p);
 
-  Vector3 v;
-  s.GetJointPosition(0, &v);
-  ExpectNear(v, 10, 20, 30, "root");
+  ExpectJointNear(s, 0, 10, 20, 30, "root");
   // Body frame: hip (0.5, 0, 0); the thigh (0, 0, 1) and shin (0, 0, 1.5)
   // turn to +x: knee (1.5, 0, 0), ankle (3, 0, 0), the foot's (0, -0.5, 0)
   // stays: (3, -0.5, 0). Then the body turn and the root position.
-  s.GetJointPosition(1, &v);
-  ExpectNear(v, 10, 20.5f, 30, "lhipjoint");
-  s.GetJointPosition(2, &v);
-  ExpectNear(v, 10, 21.5f, 30, "lfemur");
-  s.GetJointPosition(3, &v);
-  ExpectNear(v, 10, 23, 30, "ltibia");
-  s.GetJointPosition(4, &v);
-  ExpectNear(v, 10.5f, 23, 30, "lfoot");
+  ExpectJointNear(s, 1, 10, 20.5f, 30, "lhipjoint");
+  ExpectJointNear(s, 2, 10, 21.5f, 30, "lfemur");
+  ExpectJointNear(s, 3, 10, 23, 30, "ltibia");
+  ExpectJointNear(s, 4, 10.5f, 23, 30, "lfoot");
   // Spine up to (0, 3, 0); the clavicle (1, 0, 0) turns to (0, 1, 0), the
   // upper arm (1.5, 0, 0) with it: (0, 4, 0), (0, 5.5, 0).
-  s.GetJointPosition(17, &v);
-  ExpectNear(v, 6, 20, 30, "lclavicle");
-  s.GetJointPosition(18, &v);
-  ExpectNear(v, 4.5f, 20, 30, "lhumerus");
+  ExpectJointNear(s, 17, 6, 20, 30, "lclavicle");
+  ExpectJointNear(s, 18, 4.5f, 20, 30, "lhumerus");
   // The right leg keeps its rest shape: hip (-0.5, 0, 0), then 2 and 2 down.
-  s.GetJointPosition(8, &v);
-  ExpectNear(v, 14, 19.5f, 30, "rtibia");
-  s.GetJointPosition(16, &v);
-  ExpectNear(v, 5.5f, 20, 30, "head");
+  ExpectJointNear(s, 8, 14, 19.5f, 30, "rtibia");
+  ExpectJointNear(s, 16, 5.5f, 20, 30, "head");
 
   // ResetPosture brings the rest pose back at the origin.
   s.ResetPosture();
-  s.GetJointPosition(3, &v);
-  ExpectNear(v, 0.5f, 0, 2.5f, "ltibia at rest");
+  ExpectJointNear(s, 3, 0.5f, 0, 2.5f, "ltibia at rest");
 }
 
 TEST(SkeletonTest, AnglesAndChains) {
@@ -378,15 +379,7 @@ TEST(SkeletonTest, MarkerSetAndBlend) {
   for (int j = 1; j < kJointCount; ++j) p.rotation[j].SetEuler(9.0f * j, 20.0f - 3 * j, -4.0f * j);
   m.ComputeFromPosture(p);
   Skeleton direct("MartialArts.asf", 0.06f);
-  Posture body = p;
-  body.root = Vector3();
-  body.rotation[0] = Quaternion();
-  direct.SetPosture(body);
-  for (int j = 0; j < kJointCount; ++j) {
-    Vector3 v;
-    direct.GetJointPosition(j, &v);
-    EXPECT_TRUE(SameBits(&v, &m.positions[j], sizeof v)) << j;
-  }
+  ExpectMarkersOfSkeleton(direct, p, m);
   // The default skeleton reads the same file at the same scale.
   EXPECT_EQ(DefaultSkeleton().totalDof, kHandTotalDof);
   EXPECT_EQ(DefaultSkeleton().bones[3].length, 3.0f * 0.06f);
@@ -570,16 +563,7 @@ TEST(SkeletonRealDataTest, SubjectTwoKeepsBoneLengths) {
   for (const Posture& p : postures) {
     // Joint positions of the posture in the body frame, bit for bit those
     // of the plain forward kinematics.
-    const MarkerSet markers(p);
-    Posture body = p;
-    body.root = Vector3();
-    body.rotation[0] = Quaternion();
-    direct.SetPosture(body);
-    for (int j = 0; j < kJointCount; ++j) {
-      Vector3 v;
-      direct.GetJointPosition(j, &v);
-      EXPECT_TRUE(SameBits(&v, &markers.positions[j], sizeof v)) << j;
-    }
+    ExpectMarkersOfSkeleton(direct, p, MarkerSet(p));
     s.SetPosture(p);
     for (int j = 1; j < kJointCount; ++j) {
       Vector3 end;

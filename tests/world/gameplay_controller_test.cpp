@@ -12,11 +12,11 @@
 #include "motion/skeleton.h"
 #include "platform/clock.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tiny_skeleton.h"
 #include "world/motion_mixer.h"
 
 // Defined in motion_mixer_test.cpp.
 namespace mixer_test {
-void WriteTestSkeleton();
 Motion* MakeMotion(const std::string& name, int frames, int code, Vector3 (*angles)(int, int));
 Vector3 AnglesA(int f, int j);
 Vector3 AnglesB(int f, int j);
@@ -39,7 +39,7 @@ void SetButton0(int held) { g_joystickState.buttons[0] = held; }
 class ButtonBlendTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    mixer_test::WriteTestSkeleton();
+    EXPECT_TRUE(testing_support::WriteTinySkeleton());
     platform::ManualClock::Install(50.0);
     SetLogConsoleSink(CaptureLog);
     skeleton = new Skeleton("MartialArts.asf", 0.06f);

@@ -14,39 +14,10 @@
 #include "motion/skeleton.h"
 #include "platform/clock.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tiny_skeleton.h"
 
 // Helpers shared with gameplay_controller_test.cpp (declared there).
 namespace mixer_test {
-
-// Degrees of freedom of each bone of the test body: the layout of the common
-// 62-channel capture skeleton (none on the two hip joints).
-const char* const kDof[kJointCount] = {
-    "",         "",         "rx ry rz", "rx",       "rx rz",    "rx",       "",         "rx ry rz",
-    "rx",       "rx rz",    "rx",       "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz",
-    "rx ry rz", "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz",
-    "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz"};
-
-// Writes "MartialArts.asf" (30 bones pointing up, axis 0, the degrees of
-// freedom above) into the working directory.
-void WriteTestSkeleton() {
-  std::string asf = "# mixer test body\n:version 1.10\n:units\n  length 0.45\n:bonedata\n";
-  for (int i = 1; i < kJointCount; ++i) {
-    asf += "  begin\n     id " + std::to_string(i) + "\n     name " + BoneNameTable[i] +
-           "\n     direction 0 1 0\n     length 1\n     axis 0 0 0 XYZ\n";
-    if (kDof[i][0] != '\0') asf += std::string("    dof ") + kDof[i] + "\n";
-    asf += "  end\n";
-  }
-  asf +=
-      ":hierarchy\n  begin\n    root lhipjoint rhipjoint lowerback\n    lhipjoint lfemur\n"
-      "    lfemur ltibia\n    ltibia lfoot\n    lfoot ltoes\n    rhipjoint rfemur\n"
-      "    rfemur rtibia\n    rtibia rfoot\n    rfoot rtoes\n    lowerback upperback\n"
-      "    upperback thorax\n    thorax lowerneck lclavicle rclavicle\n"
-      "    lowerneck upperneck\n    upperneck head\n    lclavicle lhumerus\n"
-      "    lhumerus lradius\n    lradius lwrist\n    lwrist lhand lthumb\n    lhand lfingers\n"
-      "    rclavicle rhumerus\n    rhumerus rradius\n    rradius rwrist\n"
-      "    rwrist rhand rthumb\n    rhand rfingers\n  end\n";
-  testing_support::WriteFile("MartialArts.asf", asf);
-}
 
 // A registered clip of `frames` frames whose frame f, joint j has the Euler
 // angles angles(f, j) (degrees) and the root at (f / 10, 1, -f / 5).
@@ -80,8 +51,8 @@ namespace {
 using mixer_test::AnglesA;
 using mixer_test::AnglesB;
 using mixer_test::FramesToSeconds;
-using mixer_test::kDof;
 using mixer_test::MakeMotion;
+using testing_support::TinyHasDof;
 
 constexpr float kAngleTolerance = 2e-3f;  // degrees, Euler round trip in float
 
@@ -98,18 +69,16 @@ int CountLogLines(const std::string& part) {
   return n;
 }
 
-bool HasDof(int joint, char axis) {
-  const std::string dof = kDof[joint];
-  return dof.find(std::string("r") + axis) != std::string::npos;
-}
-
 // Checks the current angles of bone j: each axis the bone rotates about must
 // equal `expected`, every other axis must still be 0 (no write reached it).
 void ExpectBoneAngles(const Skeleton& s, int j, const Vector3& expected, const char* what) {
   const Bone& b = s.bones[j];
-  EXPECT_NEAR(b.rx, HasDof(j, 'x') ? expected.x : 0.0f, kAngleTolerance) << what << " joint " << j;
-  EXPECT_NEAR(b.ry, HasDof(j, 'y') ? expected.y : 0.0f, kAngleTolerance) << what << " joint " << j;
-  EXPECT_NEAR(b.rz, HasDof(j, 'z') ? expected.z : 0.0f, kAngleTolerance) << what << " joint " << j;
+  EXPECT_NEAR(b.rx, TinyHasDof(j, 'x') ? expected.x : 0.0f, kAngleTolerance)
+      << what << " joint " << j;
+  EXPECT_NEAR(b.ry, TinyHasDof(j, 'y') ? expected.y : 0.0f, kAngleTolerance)
+      << what << " joint " << j;
+  EXPECT_NEAR(b.rz, TinyHasDof(j, 'z') ? expected.z : 0.0f, kAngleTolerance)
+      << what << " joint " << j;
 }
 
 Vector3 Mean(const Vector3& a, const Vector3& b) {
@@ -119,7 +88,7 @@ Vector3 Mean(const Vector3& a, const Vector3& b) {
 class MixerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    mixer_test::WriteTestSkeleton();
+    EXPECT_TRUE(testing_support::WriteTinySkeleton());
     platform::ManualClock::Install(100.0);
     SetLogConsoleSink(CaptureLog);
     skeleton = new Skeleton("MartialArts.asf", 0.06f);

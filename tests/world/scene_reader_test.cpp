@@ -19,6 +19,7 @@
 #include "graph/transition_graph.h"
 #include "motion/motion.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tiny_skeleton.h"
 #include "world/character.h"
 #include "world/gameplay_controller.h"
 #include "world/motion_mixer.h"
@@ -30,48 +31,14 @@ using testing_support::ReadFile;
 using testing_support::ScopedWorkDir;
 using testing_support::WriteFile;
 
-// Degrees of freedom of the small skeleton: the common 62-channel layout.
-const char* const kSceneTestDof[kJointCount] = {
-    "",         "",         "rx ry rz", "rx",       "rx rz",    "rx",       "",         "rx ry rz",
-    "rx",       "rx rz",    "rx",       "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz",
-    "rx ry rz", "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz",
-    "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz"};
-
-// "MartialArts.asf" of 30 upward bones and the motion folder.
-void scenetest_WriteSkeleton() {
-  std::string asf = ":bonedata\n";
-  for (int i = 1; i < kJointCount; ++i) {
-    asf += std::string("begin\nname ") + BoneNameTable[i] + "\ndirection 0 1 0\nlength " +
-           std::to_string(1 + i % 3) + "\naxis 0 0 0 XYZ\n";
-    if (kSceneTestDof[i][0] != '\0') asf += std::string("dof ") + kSceneTestDof[i] + "\n";
-    asf += "end\n";
-  }
-  asf +=
-      ":hierarchy\nbegin\nroot lhipjoint rhipjoint lowerback\nlhipjoint lfemur\nlfemur ltibia\n"
-      "ltibia lfoot\nlfoot ltoes\nrhipjoint rfemur\nrfemur rtibia\nrtibia rfoot\nrfoot rtoes\n"
-      "lowerback upperback\nupperback thorax\nthorax lowerneck lclavicle rclavicle\n"
-      "lowerneck upperneck\nupperneck head\nlclavicle lhumerus\nlhumerus lradius\n"
-      "lradius lwrist\nlwrist lhand lthumb\nlhand lfingers\nrclavicle rhumerus\n"
-      "rhumerus rradius\nrradius rwrist\nrwrist rhand rthumb\nrhand rfingers\nend\n";
-  WriteFile("MartialArts.asf", asf);
-  fs::create_directories(MotionFolder);
-}
-
 // An AMC clip of `frames` frames whose root x is `rootX` + frame index.
 void scenetest_WriteClip(const std::string& file, int frames, int rootX) {
-  std::string amc = "#!OML:ASF\n:FULLY-SPECIFIED\n:DEGREES\n";
-  for (int f = 0; f < frames; ++f) {
-    amc += std::to_string(f + 1) + "\nroot " + std::to_string(rootX + f) + " 1 2 0 0 0\n";
-    for (int j = 2; j < kJointCount; ++j) {
-      if (j == 6) continue;
-      amc += BoneNameTable[j];
-      for (const char* axis : {"rx", "ry", "rz"}) {
-        if (std::strstr(kSceneTestDof[j], axis) != nullptr) amc += " 0";
-      }
-      amc += "\n";
-    }
-  }
-  WriteFile(std::string(MotionFolder) + file, amc);
+  const auto value = [rootX](int f, int j, int a) {
+    const double root[6] = {static_cast<double>(rootX + f), 1, 2, 0, 0, 0};
+    return j == 0 ? root[a] : 0.0;
+  };
+  WriteFile(std::string(MotionFolder) + file,
+            testing_support::TinyAmcText("#!OML:ASF\n:FULLY-SPECIFIED\n:DEGREES\n", frames, value));
 }
 
 // A working folder with the skeleton and the clips a.amc (3 frames, root x
@@ -79,7 +46,7 @@ void scenetest_WriteClip(const std::string& file, int frames, int rootX) {
 class SceneTestFolder {
  public:
   SceneTestFolder() {
-    scenetest_WriteSkeleton();
+    EXPECT_TRUE(testing_support::WriteTinySkeleton(testing_support::UprightMixedLengthBone));
     scenetest_WriteClip("a.amc", 3, 0);
     scenetest_WriteClip("b.amc", 2, 10);
     scenetest_WriteClip("c.amc", 4, 20);

@@ -16,6 +16,7 @@
 #include "motion/motion.h"
 #include "motion/skeleton.h"
 #include "platform/clock.h"
+#include "tests/support/real_clips.h"
 #include "tests/support/temp_dir.h"
 #include "world/character.h"
 #include "world/motion_mixer.h"
@@ -77,13 +78,9 @@ double realtest_Horizontal(const Vector3& a, const Vector3& b) {
 
 TEST(WorldRealData, WalkerAndButtonFighterAnimateSoundly) {
   TAVRIN_REQUIRE_MOCAP();
-  const std::string mocap = testing_support::MocapDir() + "/cmu02/";
   ScopedWorkDir work;
-  fs::copy_file(mocap + "02.asf", "MartialArts.asf");
-  fs::create_directories(MotionFolder);
-  for (const char* clip : {"02_01.amc", "02_02.amc", "02_05.amc"}) {
-    fs::copy_file(mocap + clip, std::string(MotionFolder) + clip);
-  }
+  ASSERT_TRUE(testing_support::CopyRealClips(testing_support::MocapDir(),
+                                             {"02_01.amc", "02_02.amc", "02_05.amc"}));
   fs::create_directories("data/scenes");
   WriteFile("data/scenes/real.sce", kRealScene);
 

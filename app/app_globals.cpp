@@ -1,0 +1,63 @@
+#include "app/app_globals.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/view_input.h"
+#include "console/gl_console.h"
+#include "core/singleton.h"
+#include "render/renderer.h"
+#include "world/camera.h"
+#include "world/entity.h"
+#include "world/scene_reader.h"
+
+bool g_renderEnabled = false;
+InstanceHandle g_hInstance = nullptr;
+WindowHandle g_hWnd = nullptr;
+std::vector<ControlPanelEntry*> g_controlPanels;
+
+ControlPanelEntry::ControlPanelEntry() { g_controlPanels.push_back(this); }
+
+ControlPanelEntry::~ControlPanelEntry() {
+  auto found = std::find(g_controlPanels.begin(), g_controlPanels.end(), this);
+  if (found != g_controlPanels.end()) g_controlPanels.erase(found);
+}
+
+void GlobalInit() {
+  // The console comes first: it restores "cvar.ini", so the saved values are
+  // in force for everything after it, and every later log line shows in it.
+  g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);
+  new SceneReader();  // registers itself as the Singleton instance
+  RenderInit();
+  g_renderEnabled = true;
+  g_camera = new Camera();
+  auto* reader = static_cast<SceneReader*>(Singleton::Instance());
+  reader->LoadScene(kDefaultSceneFile);
+  GlobalInputInit();
+}
+
+void GlobalInputInit() {
+  // The keyboard, mouse and joystick devices are created here from
+  // g_hInstance and g_hWnd, and the summary of their set-up is logged. There
+  // are no input devices yet: this step creates nothing and logs nothing.
+}
+
+void GlobalUpdate() {
+  UpdateInput();
+  // By index: a panel that another panel's refresh destroys leaves the list
+  // at once, and the walk must not run past the shortened end.
+  for (size_t i = 0; i < g_controlPanels.size(); ++i) {
+    g_controlPanels[i]->UpdateControls();
+  }
+  for (const auto& entry : EntityMap()) {
+    entry.second->Update();
+  }
+  RenderFrame();
+}
+
+void GlobalShutdown() {
+  DeleteConsole();  // writes "cvar.ini"; g_console is null before the delete
+  if (Singleton* instance = Singleton::Instance()) delete instance;
+}

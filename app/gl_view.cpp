@@ -1,0 +1,82 @@
+#include "app/gl_view.h"
+
+#include <GL/gl.h>
+#include <gtk/gtk.h>
+#include <wx/dcclient.h>
+
+#include "app/app_globals.h"
+#include "core/log.h"
+
+wxBEGIN_EVENT_TABLE(GLView, wxGLCanvas)
+  EVT_SIZE(GLView::OnSize)
+  EVT_PAINT(GLView::OnPaint)
+  EVT_ERASE_BACKGROUND(GLView::OnEraseBackground)
+  EVT_ENTER_WINDOW(GLView::OnEnterWindow)
+  EVT_IDLE(GLView::OnIdle)
+wxEND_EVENT_TABLE()
+
+GLView::GLView(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
+               const wxString& name)
+    : wxGLCanvas(parent, id, nullptr, pos, size, style, name), width(size.x), height(size.y) {
+  // A GLX context is made current on an X window, which GTK creates only
+  // when the widget is realized; realizing the canvas realizes its parents
+  // up to the frame, which stays hidden until the application shows it.
+  gtk_widget_realize(m_wxwindow);
+  context_ = std::make_unique<wxGLContext>(this);
+  if (!context_->IsOK()) {
+    LogPrintf("GLView: cannot create an OpenGL context; nothing will be drawn");
+    context_.reset();
+    return;
+  }
+  if (!MakeCurrent()) {
+    LogPrintf("GLView: cannot make the OpenGL context current; nothing will be drawn");
+    context_.reset();
+  }
+}
+
+GLView::~GLView() = default;
+
+bool GLView::MakeCurrent() {
+  // Without a native window wxGLContext::SetCurrent would fail an assertion.
+  if (context_ == nullptr || GetXWindow() == 0) return false;
+  return context_->SetCurrent(*this);
+}
+
+void GLView::Render() {
+  if (!g_renderEnabled || context_ == nullptr) return;
+  if (!MakeCurrent()) return;
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  GlobalUpdate();
+  glFlush();
+  SwapBuffers();
+}
+
+void GLView::OnSize(wxSizeEvent& /*event*/) {
+  const wxSize client = GetClientSize();
+  width = client.x;
+  height = client.y;
+  if (MakeCurrent()) glViewport(0, 0, width, height);
+}
+
+void GLView::OnPaint(wxPaintEvent& /*event*/) {
+  // The paint device context ends the platform's paint request.
+  wxPaintDC dc(this);
+  Render();
+}
+
+void GLView::OnEraseBackground(wxEraseEvent& /*event*/) {
+  // Never erased: the frame covers the whole view, and resizing does not
+  // flicker.
+}
+
+void GLView::OnEnterWindow(wxMouseEvent& event) {
+  SetFocus();
+  // The application object sees the view's mouse events too.
+  event.Skip();
+}
+
+void GLView::OnIdle(wxIdleEvent& event) {
+  Render();
+  event.RequestMore(true);
+}

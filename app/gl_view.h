@@ -1,0 +1,55 @@
+#pragma once
+
+#include <wx/glcanvas.h>
+
+#include <memory>
+
+// The 3-D view: an OpenGL canvas in the left pane of the main frame's inner
+// splitter, owner of the GL context in which everything is drawn, and the
+// frame loop of the program: every idle event renders one frame and asks for
+// the next idle event at once, so frames follow each other without pause.
+// Paint events render a frame too; size events only set the viewport (the
+// projection keeps the aspect ratio of start-up). The view has no key or
+// mouse handlers of its own: those events go on to the application object.
+// GUI thread only.
+class GLView : public wxGLCanvas {
+ public:
+  // Creates the canvas with the GUI library's default pixel format (colour,
+  // depth buffer, double buffering), then makes its OpenGL context current at
+  // once, so that start-up can set up OpenGL and load the scene before the
+  // frame is shown. On GTK the canvas needs a native window for that, so the
+  // canvas and its parents up to the frame are realized here. When no context
+  // can be made current a line is logged and the view never draws.
+  // `width` and `height` start as the given size (-1 for the default size).
+  GLView(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
+         const wxString& name);
+  ~GLView() override;
+  GLView(const GLView&) = delete;
+  GLView& operator=(const GLView&) = delete;
+
+  // One frame: nothing until g_renderEnabled is set and the view has a
+  // context; then makes the context current, clears colour and depth,
+  // selects the model-view matrix, runs GlobalUpdate, flushes and swaps.
+  void Render();
+
+  // True when the view has a GL context (and so can draw).
+  bool HasContext() const { return context_ != nullptr; }
+
+  int width;   // client width in pixels as last seen by the size handler
+  int height;  // client height in pixels, likewise
+
+ private:
+  // Makes the context current on this canvas; false when there is no
+  // context or the canvas has no native window (not realized).
+  bool MakeCurrent();
+
+  void OnSize(wxSizeEvent& event);
+  void OnPaint(wxPaintEvent& event);
+  void OnEraseBackground(wxEraseEvent& event);
+  void OnEnterWindow(wxMouseEvent& event);
+  void OnIdle(wxIdleEvent& event);
+
+  std::unique_ptr<wxGLContext> context_;
+
+  wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <wx/frame.h>
+#include <wx/splitter.h>
+
+class GLView;
+class wxNotebook;
+class wxPanel;
+
+// Window ids of the main window's parts.
+constexpr int kInnerSplitterId = 3;
+constexpr int kOuterSplitterId = 4;
+constexpr int kNotebookId = 5;
+constexpr int kGLViewId = 6;
+constexpr int kPlayerPanelId = 7;
+constexpr int kCameraPanelId = 8;
+constexpr int kMotionsPanelId = 9;
+// Menu command ids.
+constexpr int kMenuExitId = 1;
+constexpr int kMenuAboutId = 2;
+constexpr int kMenuLoadLevelId = 10;
+// The outer splitter's smallest pane, in pixels.
+constexpr int kOuterMinimumPaneSize = 67;
+
+// The splitter of the main window (used for both splits): 3-D sash and
+// border, live update while the sash is dragged, name "splitter", default
+// position and size. Every sash position that the user drags to is accepted.
+class MainSplitter : public wxSplitterWindow {
+ public:
+  MainSplitter(wxFrame* parent, wxWindowID id);
+  MainSplitter(wxSplitterWindow* parent, wxWindowID id);
+
+  // The base class's answer: every position is accepted.
+  bool OnSashPositionChange(int newSashPosition) override;
+};
+
+// The program's only top-level window. The outer splitter (split
+// horizontally) holds the upper area above the player strip; the inner one
+// (split vertically) holds the 3-D view at the left and the notebook of
+// control pages at the right. The constructor starts the engine (GlobalInit)
+// half-way: after the 3-D view has its GL context and before the notebook
+// pages, which show what start-up created.
+//
+// The player strip and the "Motions" and "Camera" pages are plain panels
+// with their window ids in this version; their controls come later.
+class MainFrame : public wxFrame {
+ public:
+  // Builds the whole window, in order: the outer splitter, the inner
+  // splitter, the 3-D view (GL context current), the player strip; g_hWnd;
+  // GlobalInit; the icon; the menus ("&File": "&Load Level\tAlt-L" (does
+  // nothing), "E&xit\tAlt-X"; "&Help": "&About...\tCtrl-A"); the notebook
+  // with the pages "Motions", "Camera" (selected), "Skeleton", "Drivers",
+  // "Graphs", "Debug"; the sashes at gl.height (outer, minimum pane 67
+  // pixels) and gl.width (inner), both console variables (int, defaults 480
+  // and 640) read once here after GlobalInit, so saved values win; a status
+  // bar of two fields showing "Ready". Call once; the frame is not shown.
+  MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
+
+  GLView* glView;
+  MainSplitter* innerSplitter;
+  MainSplitter* outerSplitter;
+  wxNotebook* notebook;
+  wxPanel* playerPanel;
+  wxPanel* cameraPanel;
+  wxPanel* motionsPanel;
+
+ private:
+  // "E&xit": closes the frame without a veto; the event loop then ends.
+  void OnQuit(wxCommandEvent& event);
+  // "&About...": a modal message box "About Tavrin".
+  void OnAbout(wxCommandEvent& event);
+
+  wxDECLARE_EVENT_TABLE();
+};
