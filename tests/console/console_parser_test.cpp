@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -10,58 +11,52 @@
 
 namespace {
 
-using testing_support::ScopedWorkDir;
 using Line = std::pair<std::string, int>;
+using Lines = std::vector<Line>;
 
 const char kBadAssignment[] = "Syntax Error: invalid assignment ('help' for help)";
 const char kBadFunction[] = "Syntax Error: invalid function name ('help' for help)";
 const char kBadCommand[] = "Syntax Error: invalid command/function ('help' for help)";
 
-// Every call of the test handlers, with its argument words.
-std::vector<std::pair<std::string, std::vector<std::string>>> g_calls;
+// The argument words of every handler call.
+std::vector<std::vector<std::string>> g_calls;
 
 const char* TestHelp(std::vector<std::string>* args) {
-  g_calls.emplace_back("help", *args);
+  g_calls.push_back(*args);
   return args->empty() ? "" : "this takes no parameters";
 }
-
-const char* TestEcho(std::vector<std::string>* args) {
-  g_calls.emplace_back("echo", *args);
-  return "";
-}
-
 const char* TestFail(std::vector<std::string>* args) {
-  g_calls.emplace_back("fail", *args);
+  g_calls.push_back(*args);
   return "100% %s broken";
 }
 
-// Each test runs in its own process, so the registry holds exactly these
-// names, in this order, followed by the console's "console.overlay".
+// The registry holds exactly these names, in this order, then the console's
+// "console.overlay".
 class ConsoleParserTest : public ::testing::Test {
  protected:
-  // Feeds every character of `keys` to KeyPress.
   void Type(const std::string& keys) {
     for (char c : keys) console_.KeyPress(c);
   }
+  std::tuple<std::string, int, int> State() const {
+    return {console_.currentLine, console_.historyIndex, console_.scrollPixels};
+  }
   // The newest `n` stored lines, newest first.
-  std::vector<Line> Newest(size_t n) const {
-    std::vector<Line> result;
+  Lines Newest(size_t n) const {
+    Lines result;
     for (size_t i = 0; i < n && i < console_.lines.size(); ++i) {
       result.emplace_back(console_.lines[i].text, console_.lines[i].flags);
     }
     return result;
   }
 
-  ScopedWorkDir dir_;
+  testing_support::ScopedWorkDir dir_;
   ConsoleVariable<float> farclip_{"gl.farclip", 50.0f};
   ConsoleVariable<float> nearclip_{"gl.nearclip", 0.1f};
-  ConsoleVariable<float> red_{"gl.backgrnd_r", 0.4078f};
   ConsoleVariable<int> fps_{"stats.fps", 1};
   ConsoleVariable<float> step_{"player.StepSize", 2.5f};
   ConsoleVariable<ConsoleFunction> help_{"help", TestHelp};
-  ConsoleVariable<ConsoleFunction> create_{"character.create", TestEcho};
-  ConsoleVariable<ConsoleFunction> eval_{"character.eval_pose", TestEcho};
-  ConsoleVariable<ConsoleFunction> echo_{"echo", TestEcho};
+  ConsoleVariable<ConsoleFunction> create_{"character.create", TestHelp};
+  ConsoleVariable<ConsoleFunction> eval_{"character.eval_pose", TestHelp};
   ConsoleVariable<ConsoleFunction> fail_{"fail", TestFail};
   ConsoleVariable<ConsoleFunction> empty_{"nohandler", nullptr};
   int width_ = 640;
@@ -71,138 +66,95 @@ class ConsoleParserTest : public ::testing::Test {
 
 TEST(FirstWordTest, CutsAtTheFirstBlankAfterLeadingBlanks) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"", ""}, {"   ", ""}, {"word", "word"}, {"  two words ", "two"}, {"a  b", "a"}, {" x=", "x="}};
+      {"", ""}, {"   ", ""}, {"word", "word"}, {"  two words ", "two"}, {" x=", "x="}};
   for (const auto& [text, first] : cases) EXPECT_EQ(FirstWord(text), first) << "'" << text << "'";
 }
 
 TEST_F(ConsoleParserTest, KeysEditTheLineEvenWhileClosed) {
   console_.Close();
   Type("Gl.FAR%\x01\xff");
-  EXPECT_EQ(console_.currentLine, "gl.far%\x01\xff");
   console_.historyIndex = 2;
-  console_.Open();
   console_.scrollPixels = 30;
-  Type("\b\b\b");
-  EXPECT_EQ(console_.currentLine, "gl.far");
-  EXPECT_EQ(console_.historyIndex, 2);  // backspace leaves browsing alone
-  EXPECT_EQ(console_.scrollPixels, 30);
+  Type("\b\b");  // backspace leaves browsing and the scroll alone
+  EXPECT_EQ(State(), std::make_tuple("gl.far%", 2, 30));
   Type("Z");
-  EXPECT_EQ(console_.currentLine, "gl.farz");
-  EXPECT_EQ(console_.historyIndex, 0);
-  EXPECT_EQ(console_.scrollPixels, 0);
+  EXPECT_EQ(State(), std::make_tuple("gl.far%z", 0, 0));
   console_.currentLine = "x";
-  Type("\b\b\b");
+  Type("\b\b");
   EXPECT_EQ(console_.currentLine, "");
 
-  console_.scrollPixels = 30;
   console_.historyIndex = 1;
-  Type("\r");
-  EXPECT_EQ(console_.currentLine, "");
-  EXPECT_EQ(console_.historyIndex, 0);
-  EXPECT_EQ(console_.scrollPixels, 0);
-  // Enter on the empty line stores an empty hidden history entry.
-  EXPECT_EQ(Newest(2), (std::vector<Line>{{kBadCommand, 16}, {"", 6}}));
+  console_.scrollPixels = 30;
+  Type("\r");  // the empty line is stored as an empty hidden history entry
+  EXPECT_EQ(State(), std::make_tuple("", 0, 0));
+  EXPECT_EQ(Newest(2), (Lines{{kBadCommand, 16}, {"", 6}}));
 }
 
-TEST_F(ConsoleParserTest, NamesAloneReadVariablesAndCallFunctions) {
-  Type("gl.farclip\r");
-  EXPECT_EQ(Newest(2), (std::vector<Line>{{"gl.farclip: 50.000000", 1}, {"gl.farclip", 6}}));
-  Type("gl.nearclip\r");
-  EXPECT_EQ(Newest(1), (std::vector<Line>{{"gl.nearclip: 0.100000", 1}}));
-  Type("stats.fps\r");
-  EXPECT_EQ(Newest(1), (std::vector<Line>{{"stats.fps: 1", 1}}));
-
-  g_calls.clear();
-  Type("help\r");
-  EXPECT_EQ(Newest(1), (std::vector<Line>{{"help", 6}}));  // success prints nothing
-  Type("fail\r");
-  EXPECT_EQ(Newest(1), (std::vector<Line>{{"Function 'fail' Error: 100% %s broken", 16}}));
-  Type("nohandler\r");
-  EXPECT_EQ(Newest(1),
-            (std::vector<Line>{{"Function 'nohandler' Error: no handler is registered", 16}}));
-  const std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
-      {"help", {}}, {"fail", {}}};
-  EXPECT_EQ(g_calls, expected);
-}
-
-TEST_F(ConsoleParserTest, AssignmentsTakeTheFirstWordAfterTheFirstEquals) {
-  struct Case {
+// Each line is entered on its own: its hidden history entry (flags 6), then
+// the line it prints, if any.
+TEST_F(ConsoleParserTest, EnteredLinesReadAssignAndCall) {
+  const struct {
     const char* typed;
-    Line printed;
-    float farclip;
-    int fps;
+    const char* printed;
+    int flags;
+  } cases[] = {
+      {"gl.farclip", "gl.farclip: 50.000000", 1},
+      {"stats.fps", "stats.fps: 1", 1},
+      // The first word on each side of the first "=".
+      {"gl.farclip = 80 90", "gl.farclip: 80.000000", 1},
+      {"gl.farclip=0", "gl.farclip: 0.000000", 1},  // a valid 0 succeeds
+      {"gl.farclip = 1 = 2", "gl.farclip: 1.000000", 1},
+      {"gl.farclip = abc", kBadAssignment, 16},
+      {"gl.farclip", "gl.farclip: 1.000000", 1},  // unchanged
+      {"  stats.fps   =   -7 ", "stats.fps: -7", 1},
+      {"stats.fps gl = 3", "stats.fps: 3", 1},
+      {"nosuch = 5", kBadAssignment, 16},
+      {"help = 5", kBadAssignment, 16},
+      // Functions: success prints nothing, the handler's text is printed literally.
+      {"help", nullptr, 0},
+      {"fail", "Function 'fail' Error: 100% %s broken", 16},
+      {"nohandler", "Function 'nohandler' Error: no handler is registered", 16},
+      {"help x", "Function 'help' Error: this takes no parameters", 16},
+      {"help ", nullptr, 0},  // a trailing blank adds no word
+      {"help  a b c ", "Function 'help' Error: this takes no parameters", 16},
+      {"help a  ", "Function 'help' Error: this takes no parameters", 16},
+      {"gl.farclip 5", kBadFunction, 16},
+      {" help", kBadFunction, 16},
+      {"nosuch", kBadCommand, 16},
   };
-  const std::vector<Case> cases = {
-      {"gl.farclip = 80 90", {"gl.farclip: 80.000000", 1}, 80.0f, 1},
-      {"gl.farclip=0", {"gl.farclip: 0.000000", 1}, 0.0f, 1},
-      {"gl.farclip = 1 = 2", {"gl.farclip: 1.000000", 1}, 1.0f, 1},
-      {"gl.farclip = abc", {kBadAssignment, 16}, 1.0f, 1},
-      {"gl.farclip =", {kBadAssignment, 16}, 1.0f, 1},  // the empty word is no number
-      {"  stats.fps   =   -7 ", {"stats.fps: -7", 1}, 1.0f, -7},
-      {"stats.fps = 2.5", {kBadAssignment, 16}, 1.0f, -7},
-      {"stats.fps gl = 3", {"stats.fps: 3", 1}, 1.0f, 3},  // first word before "=" too
-      {" = 5", {kBadAssignment, 16}, 1.0f, 3},
-      {"nosuch = 5", {kBadAssignment, 16}, 1.0f, 3},
-      {"help = 5", {kBadAssignment, 16}, 1.0f, 3},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.typed);
-    Type(std::string(c.typed) + "\r");
-    EXPECT_EQ(Newest(2), (std::vector<Line>{c.printed, {c.typed, 6}}));
-    EXPECT_EQ(static_cast<float>(farclip_), c.farclip);
-    EXPECT_EQ(static_cast<int>(fps_), c.fps);
-  }
-  EXPECT_EQ(static_cast<ConsoleFunction>(help_), &TestHelp);
-}
-
-TEST_F(ConsoleParserTest, FunctionCallsSplitTheirWordsAtEveryBlank) {
   g_calls.clear();
-  Type("help x\r");
-  EXPECT_EQ(Newest(1), (std::vector<Line>{{"Function 'help' Error: this takes no parameters", 16}}));
-  Type("help \r");  // a trailing blank adds no word
-  EXPECT_EQ(Newest(1), (std::vector<Line>{{"help ", 6}}));
-  Type("echo  a b c \r");
-  Type("echo a  \r");
-  const std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
-      {"help", {"x"}}, {"help", {}}, {"echo", {"", "a", "b", "c"}}, {"echo", {"a", ""}}};
-  EXPECT_EQ(g_calls, expected);
-
-  // Words after something that is not a function.
-  for (const char* typed : {"gl.farclip 5", " help", "nosuch x"}) {
-    SCOPED_TRACE(typed);
-    Type(std::string(typed) + "\r");
-    EXPECT_EQ(Newest(2), (std::vector<Line>{{kBadFunction, 16}, {typed, 6}}));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    console_.lines.clear();
+    Type(std::string(c.typed) + "\r");
+    Lines expected;
+    if (c.printed != nullptr) expected.emplace_back(c.printed, c.flags);
+    expected.emplace_back(c.typed, 6);
+    EXPECT_EQ(Newest(3), expected);
   }
-  Type("nosuch\r");
-  EXPECT_EQ(Newest(1), (std::vector<Line>{{kBadCommand, 16}}));
-  EXPECT_EQ(g_calls.size(), 4u);
+  // Words split at every blank: two in a row give an empty word.
+  EXPECT_EQ(g_calls,
+            (std::vector<std::vector<std::string>>{{}, {}, {"x"}, {}, {"", "a", "b", "c"}, {"a", ""}}));
+  EXPECT_EQ(static_cast<ConsoleFunction>(help_), &TestHelp);
 }
 
 TEST_F(ConsoleParserTest, HistoryBrowsesEnteredLinesAndReturnsToTheTypedOne) {
   Type("par");
   console_.HistoryUp();  // no history yet: the line stays
-  EXPECT_EQ(console_.currentLine, "par");
   console_.HistoryDown();
-  EXPECT_EQ(console_.currentLine, "par");
-  EXPECT_EQ(console_.historyIndex, 0);
+  EXPECT_EQ(State(), std::make_tuple("par", 0, 0));
 
   console_.currentLine.clear();
   Type("one\rtwo\r");
   console_.Print("output between", 1);
   Type("par");
-  const std::vector<std::string> walk = {"two", "one", "one", "one"};
-  for (const std::string& expected : walk) {
-    console_.HistoryUp();
-    EXPECT_EQ(console_.currentLine, expected);
+  // Past the oldest entry the index keeps counting; Down finally restores "par".
+  std::string walk;
+  for (int i = 0; i < 9; ++i) {
+    i < 4 ? console_.HistoryUp() : console_.HistoryDown();
+    walk += console_.currentLine + " ";
   }
-  EXPECT_EQ(console_.historyIndex, 4);
-  const std::vector<std::string> back = {"one", "one", "two", "par", "par"};
-  for (const std::string& expected : back) {
-    console_.HistoryDown();
-    EXPECT_EQ(console_.currentLine, expected);
-  }
-  EXPECT_EQ(console_.GetHistory(1), "two");
-  EXPECT_EQ(console_.GetHistory(0), "par");
+  EXPECT_EQ(walk, "two one one one one one two par par ");
   EXPECT_EQ(console_.GetHistory(-3), "par");
 
   // Typing while browsing leaves the history; the next Up saves the new line.
@@ -219,29 +171,19 @@ TEST_F(ConsoleParserTest, HistoryBrowsesEnteredLinesAndReturnsToTheTypedOne) {
 }
 
 TEST_F(ConsoleParserTest, TabCompletesAndSuggests) {
-  struct Case {
+  const struct {
     const char* typed;
-    const char* line;            // the line after Tab
-    std::vector<Line> printed;   // new lines, oldest first
-  };
-  const std::vector<Case> cases = {
-      {"gl.", "gl.", {{"Suggestions: gl.farclip gl.nearclip gl.backgrnd_r ", 1}}},
-      {"gl.n", "gl.nearclip", {}},
+    const char* line;  // the line after Tab
+    Lines printed;     // newest first
+  } cases[] = {
+      {"gl.", "gl.", {{"Suggestions: gl.farclip gl.nearclip ", 1}}},
       {"char", "character.", {{"Suggestions: character.create character.eval_pose ", 8}}},
-      {"c", "c",
-       {{"Suggestions: console.overlay ", 1}, {"character.create character.eval_pose ", 8}}},
-      {"",
-       "",
-       {{"Suggestions: gl.farclip gl.nearclip gl.backgrnd_r stats.fps player.StepSize "
-         "console.overlay ",
-         1},
-        {"help character.create character.eval_pose echo fail nohandler ", 8}}},
+      {"c", "c", {{"character.create character.eval_pose ", 8}, {"Suggestions: console.overlay ", 1}}},
       {"p", "player.StepSize", {}},  // capitals are reached only this way
       {"gl.farclip", "gl.farclip", {}},
       {"zzz", "zzz", {}},
-      {"player.s", "player.s", {}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
     console_.lines.clear();
     console_.currentLine = c.typed;
@@ -249,15 +191,11 @@ TEST_F(ConsoleParserTest, TabCompletesAndSuggests) {
     console_.KeyPress('\t');
     EXPECT_EQ(console_.currentLine, c.line);
     EXPECT_EQ(console_.scrollPixels, 7);
-    std::vector<Line> printed;
-    for (auto it = console_.lines.rbegin(); it != console_.lines.rend(); ++it) {
-      printed.emplace_back(it->text, it->flags);
-    }
-    EXPECT_EQ(printed, c.printed);
+    EXPECT_EQ(Newest(3), c.printed);
   }
   console_.currentLine = "player.StepSize";
   Type("\r");
-  EXPECT_EQ(Newest(1), (std::vector<Line>{{"player.StepSize: 2.500000", 1}}));
+  EXPECT_EQ(Newest(1), (Lines{{"player.StepSize: 2.500000", 1}}));
 }
 
 }  // namespace

@@ -9,15 +9,6 @@
 
 namespace {
 
-std::vector<std::string> all_lines(const std::string& text, bool* last_had_end) {
-  LineReader reader(text);
-  std::vector<std::string> lines;
-  std::string_view line;
-  while (reader.Next(&line)) lines.emplace_back(line);
-  *last_had_end = reader.lastHadLineEnd();
-  return lines;
-}
-
 TEST(TextFile, CrlfAndLfFilesReadAlikeAndLoneCarriageReturnsStay) {
   testing_support::TempDir dir;
   testing_support::WriteFile(dir.File("crlf.txt"), "a b\r\n\r\nc\rd\r\nlast");
@@ -27,10 +18,11 @@ TEST(TextFile, CrlfAndLfFilesReadAlikeAndLoneCarriageReturnsStay) {
   ASSERT_TRUE(ReadTextFile(dir.File("lf.txt"), &lf));
   EXPECT_EQ(crlf, lf);
 
-  bool last_had_end = true;
-  const std::vector<std::string> expected = {"a b", "", "c\rd", "last"};
-  EXPECT_EQ(all_lines(lf, &last_had_end), expected);
-  EXPECT_FALSE(last_had_end);
+  LineReader reader(lf);
+  std::vector<std::string> lines;
+  for (std::string_view line; reader.Next(&line);) lines.emplace_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{"a b", "", "c\rd", "last"}));
+  EXPECT_FALSE(reader.lastHadLineEnd());
 
   std::string missing = "x";
   EXPECT_FALSE(ReadTextFile(dir.File("absent.txt"), &missing));
@@ -39,11 +31,9 @@ TEST(TextFile, CrlfAndLfFilesReadAlikeAndLoneCarriageReturnsStay) {
 
 TEST(TextFile, WordsAreSeparatedByAnyWhiteSpace) {
   std::string_view rest = "  root\t1.5 \v-2e-3\r\n";
-  std::string_view word;
   std::vector<std::string> words;
-  while (NextWord(&rest, &word)) words.emplace_back(word);
-  const std::vector<std::string> expected = {"root", "1.5", "-2e-3"};
-  EXPECT_EQ(words, expected);
+  for (std::string_view word; NextWord(&rest, &word);) words.emplace_back(word);
+  EXPECT_EQ(words, (std::vector<std::string>{"root", "1.5", "-2e-3"}));
   EXPECT_TRUE(rest.empty());
 }
 

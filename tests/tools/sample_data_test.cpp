@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -26,10 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::ReadFile;
-using testing_support::ScopedWorkDir;
 using testing_support::TempDir;
-
-constexpr double kPi = 3.14159265358979323846;
+using testing_support::WriteFile;
 
 // Exit status of the generator run with `arguments` (already quoted).
 int sampletest_Run(const std::string& arguments) {
@@ -46,19 +43,20 @@ std::vector<std::string>& sampletest_Log() {
   static std::vector<std::string> lines;
   return lines;
 }
-void sampletest_Capture(const char* text, int /*flags*/) { sampletest_Log().push_back(text); }
 
-// Log lines that loading a sound motion writes; anything else is a complaint.
-bool sampletest_IsProgressLine(const std::string& line) {
-  return line.rfind("Loading Motion ", 0) == 0 || line.rfind("Done Loading Motion ", 0) == 0 ||
-         line.rfind("DumpMarkerPositions: Done dumping", 0) == 0;
-}
+// Each clip and its least frame count.
+const std::pair<const char*, int> kClips[] = {
+    {"walk", 600}, {"idle", 400}, {"punch", 120}, {"guard", 120}};
 
-struct SampleTestClip {
-  const char* name;
-  int minFrames;
-};
-const SampleTestClip kClips[] = {{"walk", 600}, {"idle", 400}, {"punch", 120}, {"guard", 120}};
+// The parent of each joint in the fixed tree (the root has none).
+constexpr int kParent[kJointCount] = {-1, 0,  1,  2,  3,  4,  0,  6,  7,  8,  9,
+                                      0,  11, 12, 13, 14, 15, 13, 17, 18, 19, 20,
+                                      21, 20, 13, 24, 25, 26, 27, 28, 27};
+
+// The balls and toe tips of both feet, then the other limb ends (ankles,
+// finger tips, thumbs), the first parts to touch the ground.
+const std::vector<int> kFootJoints = {4, 5, 9, 10};
+const std::vector<int> kLimbEnds = {4, 5, 9, 10, 3, 8, 22, 23, 29, 30};
 
 // Generates into a fresh working folder, which it makes the working directory,
 // and loads clips from there on demand.
@@ -67,7 +65,7 @@ class SampleDataTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(sampletest_Generate(work_.path()), 0);
     sampletest_Log().clear();
-    SetLogConsoleSink(&sampletest_Capture);
+    SetLogConsoleSink([](const char* text, int) { sampletest_Log().push_back(text); });
   }
   void TearDown() override { SetLogConsoleSink(nullptr); }
 
@@ -76,7 +74,7 @@ class SampleDataTest : public ::testing::Test {
     return motions_.back().get();
   }
 
-  ScopedWorkDir work_;
+  testing_support::ScopedWorkDir work_;
   std::vector<std::unique_ptr<Motion>> motions_;
 };
 
@@ -84,7 +82,7 @@ class SampleDataTest : public ::testing::Test {
 double sampletest_AngleBetween(const Quaternion& a, const Quaternion& b) {
   const double dot = std::fabs(static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
                                static_cast<double>(a.z) * b.z + static_cast<double>(a.w) * b.w);
-  return 2.0 * std::acos(std::min(1.0, dot)) * 180.0 / kPi;
+  return 2.0 * std::acos(std::min(1.0, dot)) * 180.0 / 3.14159265358979323846;
 }
 
 // Range of each rotation a healthy person's joint takes, degrees, for the
@@ -116,35 +114,15 @@ const SampleTestRange* sampletest_RangeOf(const std::string& joint) {
   return nullptr;
 }
 
-// The fixed tree: the parent of each joint, by name.
-const std::map<std::string, std::string> kParents = {
-    {"lhipjoint", "root"},     {"lfemur", "lhipjoint"}, {"ltibia", "lfemur"},
-    {"lfoot", "ltibia"},       {"ltoes", "lfoot"},      {"rhipjoint", "root"},
-    {"rfemur", "rhipjoint"},   {"rtibia", "rfemur"},    {"rfoot", "rtibia"},
-    {"rtoes", "rfoot"},        {"lowerback", "root"},   {"upperback", "lowerback"},
-    {"thorax", "upperback"},   {"lowerneck", "thorax"}, {"upperneck", "lowerneck"},
-    {"head", "upperneck"},     {"lclavicle", "thorax"}, {"lhumerus", "lclavicle"},
-    {"lradius", "lhumerus"},   {"lwrist", "lradius"},   {"lhand", "lwrist"},
-    {"lfingers", "lhand"},     {"lthumb", "lwrist"},    {"rclavicle", "thorax"},
-    {"rhumerus", "rclavicle"}, {"rradius", "rhumerus"}, {"rwrist", "rradius"},
-    {"rhand", "rwrist"},       {"rfingers", "rhand"},   {"rthumb", "rwrist"},
-};
-
-// The ball and toe tip of both feet.
-const int kFootJoints[4] = {4, 5, 9, 10};
-
-// The ends of the limbs, which are the first to touch the ground: ankles,
-// balls and toe tips, finger tips and thumbs.
-const int kLimbEnds[10] = {3, 4, 5, 8, 9, 10, 22, 23, 29, 30};
-
 // World positions of the given joints (slots by joint index; the others stay
 // (0, 0, 0)) of every frame.
-std::vector<std::vector<Vector3>> sampletest_JointPaths(const Motion& motion, Skeleton* skeleton,
+std::vector<std::vector<Vector3>> sampletest_JointPaths(const Motion& motion,
                                                         const std::vector<int>& joints) {
+  Skeleton skeleton("MartialArts.asf", 0.06f);
   std::vector<std::vector<Vector3>> paths(motion.frameCount, std::vector<Vector3>(kJointCount));
   for (int f = 0; f < motion.frameCount; ++f) {
-    skeleton->SetPosture(motion.frames[f]);
-    for (int j : joints) skeleton->GetJointPosition(j, &paths[f][j]);
+    skeleton.SetPosture(motion.frames[f]);
+    for (int j : joints) skeleton.GetJointPosition(j, &paths[f][j]);
   }
   return paths;
 }
@@ -154,86 +132,65 @@ TEST(SampleDataCommandLineTest, RefusesWhatItCannotDo) {
   EXPECT_EQ(sampletest_Run(""), 2);
   EXPECT_EQ(sampletest_Run("\"\""), 2);
   EXPECT_EQ(sampletest_Run("a b"), 2);
-  {
-    // A folder below a plain file cannot be made.
-    testing_support::WriteFile(dir.File("plain"), "x");
-    EXPECT_EQ(sampletest_Generate(dir.File("plain") + "/sub"), 1);
-  }
+  WriteFile(dir.File("plain"), "x");  // a folder below a plain file cannot be made
+  EXPECT_EQ(sampletest_Generate(dir.File("plain") + "/sub"), 1);
 }
 
 TEST(SampleDataFilesTest, SameBytesEveryRunAndStaleCachesRemoved) {
   TempDir first, second;
   ASSERT_EQ(sampletest_Generate(first.path()), 0);
-  // What a run of the program leaves behind from older clips.
-  testing_support::WriteFile(second.File("walk_graph.gra"), "old");
-  testing_support::WriteFile(second.File("idle1_graph.gra"), "old");
-  testing_support::WriteFile(second.File("mine_graph.gra"), "kept");
-  testing_support::WriteFile(second.File("walkabout_graph.gra"), "kept");
+  // What a run of the program leaves behind from older clips; only the
+  // generator's own graph and cache names are removed.
+  const char* stale[] = {"walk_graph.gra", "idle1_graph.gra", "data/motions/walk.bin",
+                         "data/motions/punch.mpos"};
+  const char* kept[] = {"mine_graph.gra", "walkabout_graph.gra"};
   fs::create_directories(second.File("data/motions"));
-  testing_support::WriteFile(second.File("data/motions/walk.bin"), "old");
-  testing_support::WriteFile(second.File("data/motions/punch.mpos"), "old");
+  for (const char* file : stale) WriteFile(second.File(file), "old");
+  for (const char* file : kept) WriteFile(second.File(file), "kept");
   ASSERT_EQ(sampletest_Generate(second.path()), 0);
-
-  const char* files[] = {"MartialArts.asf",        "data/motions/walk.amc",
-                         "data/motions/idle.amc",  "data/motions/punch.amc",
-                         "data/motions/guard.amc", "data/scenes/default.sce"};
-  for (const char* file : files) {
+  for (const char* file :
+       {"MartialArts.asf", "data/motions/walk.amc", "data/motions/idle.amc",
+        "data/motions/punch.amc", "data/motions/guard.amc", "data/scenes/default.sce"}) {
     const std::string bytes = ReadFile(first.File(file));
     EXPECT_FALSE(bytes.empty()) << file;
     EXPECT_EQ(bytes, ReadFile(second.File(file))) << file;
   }
-  EXPECT_FALSE(fs::exists(second.File("walk_graph.gra")));
-  EXPECT_FALSE(fs::exists(second.File("idle1_graph.gra")));
-  EXPECT_FALSE(fs::exists(second.File("data/motions/walk.bin")));
-  EXPECT_FALSE(fs::exists(second.File("data/motions/punch.mpos")));
-  EXPECT_TRUE(fs::exists(second.File("mine_graph.gra")));
-  EXPECT_TRUE(fs::exists(second.File("walkabout_graph.gra")));
+  for (const char* file : stale) EXPECT_FALSE(fs::exists(second.File(file))) << file;
+  for (const char* file : kept) EXPECT_TRUE(fs::exists(second.File(file))) << file;
 }
 
 TEST_F(SampleDataTest, SkeletonIsTheFixedBodyAtHumanSize) {
-  const std::string text = ReadFile("MartialArts.asf");
-  EXPECT_NE(text.find(":root"), std::string::npos);
-  EXPECT_NE(text.find(":hierarchy"), std::string::npos);
-
   Skeleton skeleton("MartialArts.asf", 0.06f);
   EXPECT_TRUE(sampletest_Log().empty()) << sampletest_Log().front();
-
   int totalDof = 6;
+  int links = 0;
+  for (int p = 0; p < kJointCount; ++p) {
+    for (const Bone* c = skeleton.bones[p].firstChild; c != nullptr && ++links <= 30;
+         c = c->nextSibling) {
+      EXPECT_EQ(kParent[c - skeleton.bones], p) << BoneNameTable[c - skeleton.bones];
+    }
+  }
+  EXPECT_EQ(links, 30);  // every bone hangs below its parent of the fixed tree
   for (int j = 1; j < kJointCount; ++j) {
     const Bone& bone = skeleton.bones[j];
-    const std::string name = BoneNameTable[j];
-    EXPECT_EQ(bone.id, j) << name;
-    EXPECT_GT(bone.length, 0.0f) << name;
-    EXPECT_EQ(bone.dofCount, bone.dofRx + bone.dofRy + bone.dofRz) << name;
-    const bool hip = name == "lhipjoint" || name == "rhipjoint";
-    EXPECT_EQ(bone.dofCount == 0, hip) << name;
+    EXPECT_GT(bone.length, 0.0f) << BoneNameTable[j];
+    EXPECT_EQ(bone.dofCount, bone.dofRx + bone.dofRy + bone.dofRz) << BoneNameTable[j];
+    EXPECT_EQ(bone.dofCount == 0, j == 1 || j == 6) << BoneNameTable[j];  // the hip joints
     totalDof += bone.dofCount;
-    // Each bone hangs below its parent of the fixed tree.
-    int parent = -1;
-    for (int p = 0; p < kJointCount; ++p) {
-      for (const Bone* c = skeleton.bones[p].firstChild; c != nullptr; c = c->nextSibling) {
-        if (c == &bone) parent = p;
-      }
-    }
-    ASSERT_GE(parent, 0) << name;
-    EXPECT_EQ(kParents.at(name), BoneNameTable[parent]) << name;
   }
   EXPECT_EQ(skeleton.totalDof, totalDof);
 
   // At rest: about 1.75 tall from the soles to the top of the head, and the
-  // right side the mirror image of the left.
-  skeleton.ResetPosture();
+  // right side the mirror image of the left: joints 1..5 (leg) pair with
+  // 6..10, 17..23 (arm) with 24..30.
   Vector3 head, ball, left, right;
   skeleton.GetJointPosition(16, &head);
   skeleton.GetJointPosition(4, &ball);
   EXPECT_GE(head.y - ball.y, 1.70f);
   EXPECT_LE(head.y - ball.y, 1.80f);
-  // Left joints 1..5 (leg) pair with 6..10, 17..23 (arm) with 24..30.
-  for (int j = 1; j <= 23; ++j) {
-    if (j > 5 && j < 17) continue;
-    const int mirror = j <= 5 ? j + 5 : j + 7;
+  for (int j = 1; j <= 23; j += (j == 5 ? 12 : 1)) {
     skeleton.GetJointPosition(j, &left);
-    skeleton.GetJointPosition(mirror, &right);
+    skeleton.GetJointPosition(j <= 5 ? j + 5 : j + 7, &right);
     EXPECT_GT(left.x, 0.0f) << BoneNameTable[j];
     EXPECT_NEAR(left.x, -right.x, 1e-4) << BoneNameTable[j];
     EXPECT_NEAR(left.y, right.y, 1e-4) << BoneNameTable[j];
@@ -242,31 +199,27 @@ TEST_F(SampleDataTest, SkeletonIsTheFixedBodyAtHumanSize) {
 }
 
 TEST_F(SampleDataTest, ClipsLoadCleanlyWithHumanJointAngles) {
-  for (const SampleTestClip& clip : kClips) {
-    const Motion* motion = Load(clip.name);
-    ASSERT_GE(motion->frameCount, clip.minFrames) << clip.name;
-
+  for (const auto& entry : kClips) {
+    const char* clip = entry.first;
+    const Motion* motion = Load(clip);
     // The text holds exactly the frames numbered 1, 2, 3, ... in order.
-    std::istringstream text(ReadFile(std::string("data/motions/") + clip.name + ".amc"));
+    std::istringstream text(ReadFile(std::string("data/motions/") + clip + ".amc"));
     std::string line;
     int numbered = 0;
     while (std::getline(text, line)) {
-      if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) {
-        EXPECT_EQ(std::stoi(line), numbered + 1) << clip.name;
-        ++numbered;
-      }
+      if (line.empty() || line.find_first_not_of("0123456789") != std::string::npos) continue;
+      EXPECT_EQ(std::stoi(line), ++numbered) << clip;
     }
-    EXPECT_EQ(numbered, motion->frameCount) << clip.name;
+    EXPECT_EQ(numbered, motion->frameCount) << clip;
 
     for (int f = 0; f < motion->frameCount; ++f) {
       const Posture& posture = motion->frames[f];
-      ASSERT_TRUE(std::isfinite(posture.root.x) && std::isfinite(posture.root.y) &&
-                  std::isfinite(posture.root.z));
+      ASSERT_TRUE(std::isfinite(posture.root.x + posture.root.y + posture.root.z));
       Vector3 euler;
       posture.rotation[0].GetEuler(&euler);
       // The pelvis pitches and rolls only a little; it may face any way.
-      EXPECT_LE(std::fabs(euler.x), 20.0f) << clip.name << " frame " << f;
-      EXPECT_LE(std::fabs(euler.z), 20.0f) << clip.name << " frame " << f;
+      EXPECT_LE(std::fabs(euler.x), 20.0f) << clip << " frame " << f;
+      EXPECT_LE(std::fabs(euler.z), 20.0f) << clip << " frame " << f;
       for (int j = 1; j < kJointCount; ++j) {
         posture.rotation[j].GetEuler(&euler);
         const SampleTestRange* range = sampletest_RangeOf(BoneNameTable[j]);
@@ -275,52 +228,66 @@ TEST_F(SampleDataTest, ClipsLoadCleanlyWithHumanJointAngles) {
           continue;
         }
         for (int k = 0; k < 3; ++k) {
-          ASSERT_TRUE(std::isfinite(euler[k])) << clip.name << " frame " << f;
-          EXPECT_GE(euler[k], range->lo[k] - 1e-3)
-              << clip.name << " frame " << f << " " << BoneNameTable[j] << " axis " << k;
-          EXPECT_LE(euler[k], range->hi[k] + 1e-3)
-              << clip.name << " frame " << f << " " << BoneNameTable[j] << " axis " << k;
+          ASSERT_TRUE(std::isfinite(euler[k])) << clip << " frame " << f;
+          EXPECT_TRUE(euler[k] >= range->lo[k] - 1e-3 && euler[k] <= range->hi[k] + 1e-3)
+              << clip << " frame " << f << " " << BoneNameTable[j] << " axis " << k << ": "
+              << euler[k];
         }
       }
     }
   }
+  // Loading a sound motion logs its progress only.
   for (const std::string& logged : sampletest_Log()) {
-    EXPECT_TRUE(sampletest_IsProgressLine(logged)) << logged;
+    EXPECT_TRUE(logged.rfind("Loading Motion ", 0) == 0 ||
+                logged.rfind("Done Loading Motion ", 0) == 0 ||
+                logged.rfind("DumpMarkerPositions: Done dumping", 0) == 0)
+        << logged;
   }
 }
 
 TEST_F(SampleDataTest, FeetStayOnTheGroundWithoutSliding) {
-  Skeleton skeleton("MartialArts.asf", 0.06f);
-  for (const SampleTestClip& clip : kClips) {
-    const Motion* motion = Load(clip.name);
-    ASSERT_GT(motion->frameCount, 0) << clip.name;
-    const auto paths = sampletest_JointPaths(
-        *motion, &skeleton, std::vector<int>(std::begin(kLimbEnds), std::end(kLimbEnds)));
+  for (const auto& [clip, minFrames] : kClips) {
+    const Motion* motion = Load(clip);
+    ASSERT_GE(motion->frameCount, minFrames) << clip;
+    const auto paths = sampletest_JointPaths(*motion, kLimbEnds);
+    int landings[2] = {0, 0};
+    bool inAir[2] = {false, false};
     for (int f = 0; f < motion->frameCount; ++f) {
       // Some foot is always on the ground and nothing goes through it.
-      float lowestFoot = 1e9f, lowest = 1e9f;
-      for (int j : kFootJoints) lowestFoot = std::min(lowestFoot, paths[f][j].y);
+      float lowest = 1e9f, foot[2] = {1e9f, 1e9f};
       for (int j : kLimbEnds) lowest = std::min(lowest, paths[f][j].y);
-      EXPECT_NEAR(lowestFoot, 0.0f, 0.003f) << clip.name << " frame " << f;
-      EXPECT_GE(lowest, -0.003f) << clip.name << " frame " << f;
+      for (int k = 0; k < 4; ++k) foot[k / 2] = std::min(foot[k / 2], paths[f][kFootJoints[k]].y);
+      EXPECT_NEAR(std::min(foot[0], foot[1]), 0.0f, 0.003f) << clip << " frame " << f;
+      EXPECT_GE(lowest, -0.003f) << clip << " frame " << f;
+      // A foot lands when it comes down after rising above 2 cm.
+      for (int side = 0; side < 2; ++side) {
+        inAir[side] = inAir[side] || foot[side] > 0.02f;
+        if (inAir[side] && foot[side] < 0.001f) {
+          ++landings[side];
+          inAir[side] = false;
+        }
+      }
       // A ball or toe tip on the ground in two frames running has not moved.
-      if (f == 0) continue;
       for (int j : kFootJoints) {
-        const Vector3& a = paths[f - 1][j];
+        const Vector3& a = paths[f == 0 ? 0 : f - 1][j];
         const Vector3& b = paths[f][j];
         if (a.y > 0.005f || b.y > 0.005f) continue;
         EXPECT_LE(std::hypot(b.x - a.x, b.z - a.z), 0.002f)
-            << clip.name << " frame " << f << " " << BoneNameTable[j];
+            << clip << " frame " << f << " " << BoneNameTable[j];
       }
     }
+    // The walk takes several steps: each foot lands as often as the other,
+    // at least four times.
+    if (std::string(clip) != "walk") continue;
+    EXPECT_GE(landings[0], 4);
+    EXPECT_EQ(landings[0], landings[1]);
   }
 }
 
 TEST_F(SampleDataTest, WalkStepsForwardAndLoops) {
   const Motion* walk = Load("walk");
-  ASSERT_GE(walk->frameCount, 600);
+  ASSERT_GT(walk->frameCount, 0);
   const int last = walk->frameCount - 1;
-
   // From the last frame into the first the pose changes no more than between
   // any two neighbouring frames.
   auto poseStep = [&](int a, int b) {
@@ -336,156 +303,64 @@ TEST_F(SampleDataTest, WalkStepsForwardAndLoops) {
   EXPECT_LT(largestStep, 6.0);
   EXPECT_LE(poseStep(last, 0), largestStep * 1.2);
   EXPECT_NEAR(walk->frames[last].root.y, walk->frames[0].root.y, 0.01f);
-
-  // The root keeps going forward (+z) at a walking pace, without drifting
+  // The root keeps going forward (+z) at a walking pace without drifting
   // sideways.
   for (int f = 1; f <= last; ++f) EXPECT_GT(walk->frames[f].root.z, walk->frames[f - 1].root.z);
-  const double seconds = last / 120.0;
-  const double speed = (walk->frames[last].root.z - walk->frames[0].root.z) / seconds;
+  const double speed = (walk->frames[last].root.z - walk->frames[0].root.z) / (last / 120.0);
   EXPECT_GT(speed, 0.8);
   EXPECT_LT(speed, 1.8);
   EXPECT_NEAR(walk->frames[last].root.x, walk->frames[0].root.x, 0.05f);
-
-  // Several steps: each foot leaves the ground and lands again as often as
-  // the other, at least four times.
-  Skeleton skeleton("MartialArts.asf", 0.06f);
-  const auto paths = sampletest_JointPaths(
-      *walk, &skeleton, std::vector<int>(std::begin(kFootJoints), std::end(kFootJoints)));
-  int landings[2] = {0, 0};
-  for (int side = 0; side < 2; ++side) {
-    bool inAir = false;
-    for (int f = 0; f <= last; ++f) {
-      const float height =
-          std::min(paths[f][kFootJoints[2 * side]].y, paths[f][kFootJoints[2 * side + 1]].y);
-      if (height > 0.02f) inAir = true;
-      if (inAir && height < 0.001f) {
-        ++landings[side];
-        inAir = false;
-      }
-    }
-  }
-  EXPECT_GE(landings[0], 4);
-  EXPECT_EQ(landings[0], landings[1]);
 }
 
-// The scene reader's line rules, applied to the scene file: line 1 is passed
-// over (but the reserved header refuses the file), lines holding "//" are
-// skipped, "* Name" opens a section, a line holding "END" or "End" closes it,
-// every other line of a section is "Key: value".
-struct SampleTestSection {
-  std::string name;
-  std::vector<std::pair<std::string, std::string>> keys;
-  bool closedCleanly = false;  // by a line that is only the end word
-  bool failed = false;         // a line without ":"
-};
-
-std::vector<SampleTestSection> sampletest_ReadScene(const std::string& text, std::string* first) {
-  std::vector<SampleTestSection> sections;
-  std::istringstream in(text);
-  std::string line;
-  std::getline(in, *first);
-  SampleTestSection* open = nullptr;
-  while (std::getline(in, line)) {
-    if (line.find("//") != std::string::npos) continue;
-    if (open == nullptr) {
-      if (line.size() >= 2 && line[0] == '*') {
-        sections.push_back({line.substr(2), {}, false, false});
-        open = &sections.back();
-      }
-      continue;
-    }
-    if (line.find("END") != std::string::npos || line.find("End") != std::string::npos) {
-      open->closedCleanly = line.find(':') == std::string::npos;
-      open = nullptr;
-      continue;
-    }
+// The scene reader's own test loads the sample scene whole and quietly; this
+// one looks at what it does not: distinct motion names, characters standing
+// on the ground apart from each other, and the three roles (a button-driven
+// fighter of the data set, a walker on a fixed-frame graph with the idle
+// blended over it, one on a random graph of a motion of the scene).
+TEST_F(SampleDataTest, SceneHoldsTheThreeRoles) {
+  std::istringstream in(ReadFile("data/scenes/default.sce"));
+  std::vector<std::pair<std::string, std::map<std::string, std::string>>> sections;
+  for (std::string line; std::getline(in, line);) {
     const size_t colon = line.find(':');
-    if (colon == std::string::npos) {
-      open->failed = true;
-      open = nullptr;
-      continue;
+    if (line.rfind("* ", 0) == 0) {
+      sections.push_back({line.substr(2), {}});
+    } else if (colon != std::string::npos && line.find("//") == std::string::npos) {
+      ASSERT_FALSE(sections.empty()) << line;
+      sections.back().second[line.substr(0, colon)] =
+          line.substr(line.find_first_not_of(' ', colon + 1));
     }
-    std::string key = line.substr(0, colon);
-    key.erase(0, key.find_first_not_of(" \t"));
-    std::string value = line.substr(colon + 1);
-    value.erase(0, std::min(value.size(), value.find_first_not_of(" \t")));
-    open->keys.emplace_back(key, value);
   }
-  if (open != nullptr) open->failed = true;  // the file ends inside a section
-  return sections;
-}
-
-std::string sampletest_Value(const SampleTestSection& s, const std::string& key) {
-  for (const auto& kv : s.keys) {
-    if (kv.first == key) return kv.second;
-  }
-  return std::string();
-}
-
-TEST_F(SampleDataTest, SceneKeepsTheReaderRules) {
-  std::string first;
-  const auto sections = sampletest_ReadScene(ReadFile("data/scenes/default.sce"), &first);
-  EXPECT_NE(first.rfind("// Tavrin Scene Description  - ", 0), 0u) << first;
-
   std::vector<std::string> motions;
-  std::vector<int> dataSets;
+  std::vector<std::string> dataSets;
   std::vector<std::pair<float, float>> places;
-  bool buttonFighter = false, blendedWalker = false, randomGraph = false;
-  for (const SampleTestSection& s : sections) {
-    SCOPED_TRACE(s.name);
-    ASSERT_FALSE(s.failed);
-    EXPECT_TRUE(s.closedCleanly);
-    if (s.name == "MotionData") {
-      ASSERT_EQ(s.keys.size(), 3u);
-      const std::string name = sampletest_Value(s, "MotionName");
-      const std::string file = sampletest_Value(s, "AMCFiles");
-      const std::string weights = sampletest_Value(s, "BodyWeights");
-      EXPECT_TRUE(fs::exists(std::string("data/motions/") + file)) << file;
-      ASSERT_FALSE(weights.empty());
-      EXPECT_GE(std::atoi(weights.c_str()), 0);
-      EXPECT_LE(std::atoi(weights.c_str()), 4);
-      EXPECT_EQ(std::count(motions.begin(), motions.end(), name), 0);
-      motions.push_back(name);
-    } else if (s.name == "MotionDataSet") {
-      const std::string id = sampletest_Value(s, "ID");
-      ASSERT_FALSE(id.empty());
-      dataSets.push_back(std::atoi(id.c_str()));
-      // Each motion named was made by an earlier section.
-      const std::pair<const char*, const char*> roles[] = {
-          {"AttackMotion", "punch"}, {"DefensiveMotion", "guard"}, {"IdleMotion", "idle"}};
-      for (const auto& role : roles) {
-        EXPECT_EQ(sampletest_Value(s, role.first), role.second);
-        EXPECT_EQ(std::count(motions.begin(), motions.end(), role.second), 1) << role.second;
-      }
-    } else if (s.name == "Character") {
-      EXPECT_GE(s.keys.size(), 2u);
-      std::istringstream position(sampletest_Value(s, "Position"));
-      float x = 0, y = 0, z = 0;
+  bool fighter = false, blendedWalker = false, randomGraph = false;
+  for (auto& [name, keys] : sections) {
+    if (name == "MotionData") {
+      EXPECT_EQ(std::count(motions.begin(), motions.end(), keys["MotionName"]), 0);
+      motions.push_back(keys["MotionName"]);
+    } else if (name == "MotionDataSet") {
+      dataSets.push_back(keys["ID"]);
+      EXPECT_EQ(keys["AttackMotion"], "punch");
+      EXPECT_EQ(keys["DefensiveMotion"], "guard");
+      EXPECT_EQ(keys["IdleMotion"], "idle");
+    } else if (name == "Character") {
+      std::istringstream position(keys["Position"]);
+      float x = 0, y = 1, z = 0;
       position >> x >> y >> z;
-      EXPECT_EQ(y, 0.0f);
-      for (const auto& other : places)
-        EXPECT_GE(std::hypot(x - other.first, z - other.second), 2.0f);
+      EXPECT_EQ(y, 0.0f) << keys["CharacterName"];
+      for (const auto& [ox, oz] : places) EXPECT_GE(std::hypot(x - ox, z - oz), 2.0f);
       places.emplace_back(x, z);
-      const std::string controller = sampletest_Value(s, "GameplayController");
-      const std::string set = sampletest_Value(s, "DatasetID");
-      const std::string root = sampletest_Value(s, "DefaultRootMotion");
-      const std::string blend = sampletest_Value(s, "DefaultBlendMotion");
-      if (controller == "0" && !set.empty()) {
-        buttonFighter = std::count(dataSets.begin(), dataSets.end(), std::atoi(set.c_str())) == 1;
-      }
-      if (root == "walk 1" && blend == "idle 2") blendedWalker = true;
-      if (root.size() > 2 && root.compare(root.size() - 2, 2, " 2") == 0) {
-        randomGraph =
-            std::count(motions.begin(), motions.end(), root.substr(0, root.size() - 2)) == 1;
-      }
-    } else {
-      ADD_FAILURE() << "unexpected section";
+      const std::string root = keys["DefaultRootMotion"];
+      fighter |= keys["GameplayController"] == "0" &&
+                 std::count(dataSets.begin(), dataSets.end(), keys["DatasetID"]) == 1;
+      blendedWalker |= root == "walk 1" && keys["DefaultBlendMotion"] == "idle 2";
+      randomGraph |=
+          root.size() > 2 && root.compare(root.size() - 2, 2, " 2") == 0 &&
+          std::count(motions.begin(), motions.end(), root.substr(0, root.size() - 2)) == 1;
     }
   }
-  EXPECT_EQ(motions.size(), 4u);
-  EXPECT_EQ(dataSets.size(), 1u);
   EXPECT_EQ(places.size(), 3u);
-  EXPECT_TRUE(buttonFighter);
+  EXPECT_TRUE(fighter);
   EXPECT_TRUE(blendedWalker);
   EXPECT_TRUE(randomGraph);
 }
