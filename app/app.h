@@ -44,5 +44,6 @@ class App : public wxApp {
   wxDECLARE_EVENT_TABLE();
 };
 
-// The main frame: null until App::OnInit has shown it.
+// The main frame: null until App::OnInit has shown it, and null again once
+// the frame is destroyed.
 extern MainFrame* g_mainFrame;

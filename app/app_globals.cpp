@@ -29,11 +29,11 @@ void GlobalInit() {
   // The console comes first: it restores "cvar.ini", so the saved values are
   // in force for everything after it, and every later log line shows in it.
   g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);
-  new SceneReader();  // registers itself as the Singleton instance
+  // Registers itself as the Singleton instance, which GlobalShutdown deletes.
+  SceneReader* reader = new SceneReader();
   RenderInit();
   g_renderEnabled = true;
   g_camera = new Camera();
-  auto* reader = static_cast<SceneReader*>(Singleton::Instance());
   reader->LoadScene(kDefaultSceneFile);
   GlobalInputInit();
 }

@@ -6,6 +6,7 @@
 #include <wx/notebook.h>
 #include <wx/panel.h>
 
+#include "app/app.h"
 #include "app/app_globals.h"
 #include "app/gl_view.h"
 #include "core/console_variable.h"
@@ -95,6 +96,10 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
 
   CreateStatusBar(2, wxSTB_SIZEGRIP, 0);
   SetStatusText("Ready", 0);
+}
+
+MainFrame::~MainFrame() {
+  if (g_mainFrame == this) g_mainFrame = nullptr;
 }
 
 void MainFrame::OnQuit(wxCommandEvent& /*event*/) { Close(true); }

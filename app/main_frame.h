@@ -55,6 +55,10 @@ class MainFrame : public wxFrame {
   // and 640) read once here after GlobalInit, so saved values win; a status
   // bar of two fields showing "Ready". Call once; the frame is not shown.
   MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
+  // Clears g_mainFrame (app/app.h) when it points at this frame, so no
+  // handler that runs later (a signal, a late mouse event) reaches the
+  // destroyed window through it.
+  ~MainFrame() override;
 
   GLView* glView;
   MainSplitter* innerSplitter;

@@ -14,12 +14,6 @@ constexpr char kParserBadAssignment[] = "Syntax Error: invalid assignment ('help
 constexpr char kParserBadFunction[] = "Syntax Error: invalid function name ('help' for help)";
 constexpr char kParserBadCommand[] = "Syntax Error: invalid command/function ('help' for help)";
 
-// The record of exactly `name`, or null.
-CVarRecord* parser_Find(const std::string& name) {
-  TrieNode* leaf = ConsoleVariableRegistry().FindLeaf(name);
-  return leaf == nullptr ? nullptr : leaf->value;
-}
-
 bool parser_IsFunction(const CVarRecord* record) {
   return record != nullptr && record->cell.type == kCVarFunction;
 }
@@ -143,7 +137,7 @@ void GLConsole::ProcessCommandLine() {
   Print(currentLine, kConsoleLineHistory | kConsoleLineHidden);
 
   // The whole line names a variable or a function.
-  if (CVarRecord* record = parser_Find(currentLine)) {
+  if (CVarRecord* record = CVarGet(currentLine)) {
     if (parser_IsFunction(record)) {
       ExecuteFunction(record);
     } else {
@@ -157,7 +151,7 @@ void GLConsole::ProcessCommandLine() {
   if (equals != std::string::npos) {
     const std::string command = FirstWord(currentLine.substr(0, equals));
     const std::string value = FirstWord(currentLine.substr(equals + 1));
-    CVarRecord* record = parser_Find(command);
+    CVarRecord* record = CVarGet(command);
     if (record != nullptr && CVarFromString(record, value)) {
       Print(command + ": " + CVarToString(record), kConsoleLineOutput);
     } else {
@@ -170,7 +164,7 @@ void GLConsole::ProcessCommandLine() {
   // (a leading blank names the empty function, which never exists).
   const size_t blank = currentLine.find(' ');
   if (blank != std::string::npos) {
-    CVarRecord* record = parser_Find(currentLine.substr(0, blank));
+    CVarRecord* record = CVarGet(currentLine.substr(0, blank));
     if (parser_IsFunction(record)) {
       ExecuteFunction(record);
     } else {

@@ -20,6 +20,10 @@ std::string MakeUniqueName(const Registry& registry, const std::string& base) {
 
 // The name with every byte lower-cased as tolower does in the "C" locale.
 inline std::string ToLowerName(std::string name) {
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  // Not std::tolower: it follows the program's current locale, which the GUI
+  // toolkit may have set from the environment.
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
   return name;
 }

@@ -197,12 +197,11 @@ void Quaternion::SetFromMatrix(const Matrix4& matrix) {
     return;
   }
 
+  // The column of a largest diagonal entry, z on a tie with m22. A tie of
+  // m00 and m11 above m22 must not fall to column 2: its S is about 0 (a
+  // half-turn about the x = y diagonal would give NaN).
   int column = 2;
-  if (m00 > m11 && m00 > m22) {
-    column = 0;
-  } else if (m11 > m00 && m11 > m22) {
-    column = 1;
-  }
+  if (!(m22 >= m00 && m22 >= m11)) column = m11 > m00 ? 1 : 0;
   if (column == 0) {
     const float s = static_cast<float>(2.0 * std::sqrt(1.0 + m00 - m11 - m22));
     x = s / 4.0f;

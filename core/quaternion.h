@@ -88,7 +88,8 @@ class Quaternion {
   // From the rotation part (upper 3 x 3) of a row-major matrix, without a
   // final normalisation: the matrix of a unit q gives q or -q, within a few
   // float steps. w comes out positive when T = m00 + m11 + m22 + 1 exceeds
-  // 0.01; otherwise the component of the largest diagonal entry is positive.
+  // 0.01; otherwise the component of a largest diagonal entry is positive
+  // (z when m22 ties for largest, x when m00 and m11 tie above m22).
   void SetFromMatrix(const Matrix4& matrix);
 
   // Euler angles in degrees such that SetEuler(out) gives the same rotation:

@@ -148,17 +148,11 @@ MotionController::MotionController(Motion* motionToPlay, int graphType, float pl
     hookInstalled = true;
   }
   timer.Reset();
-  if (motion != nullptr) {
-    frameCount = motion->frameCount;
-    name = motion->name;
-  }
+  if (motion != nullptr) frameCount = motion->frameCount;
   nodeCount = frameCount;
 
   auto& map = MotionControllerMap();
-  const std::string base = ToLowerName(motion != nullptr ? motion->name : std::string());
-  for (int counter = 1; map.find(name) != map.end(); ++counter) {
-    name = base + std::to_string(counter);
-  }
+  name = MakeUniqueName(map, ToLowerName(motion != nullptr ? motion->name : std::string()));
   map[name] = this;
   controller_Live().insert(this);
 

@@ -11,8 +11,10 @@
 
 namespace {
 
-// Seconds; W = this * 120 frames is the blend length, the metric window and
-// the generator's spacing. Read at every call.
+// Seconds; W = this * 120 frames (TransitionFrames) is the blend length, the
+// metric window and the generator's spacing. Not read here: the handle
+// registers the name before "motionctrl.evaltype" whichever file initialises
+// first, which keeps the order of the two in "cvar.ini".
 ConsoleVariable<float> g_transitionTime("motionctrl.transition_time", 0.15f);
 // Metric of EvaluateTransition: 0 joint angles, 1 joint dot products, 2 joint
 // positions; any other value scores 0.0.
@@ -37,7 +39,7 @@ constexpr float kPositionThreshold = 0.95f;
 // Wi, the window in whole frames: W truncated toward zero. False when W is
 // not a frame count an int can hold (negative below -1, NaN, too large).
 bool metric_Window(int* window) {
-  const double frames = static_cast<double>(static_cast<float>(g_transitionTime)) * 120.0;
+  const double frames = TransitionFrames();
   if (!(frames > -1.0 && frames < 2147483648.0)) return false;
   *window = static_cast<int>(frames);
   return true;

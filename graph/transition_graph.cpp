@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/name_registry.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
 
@@ -110,9 +111,7 @@ bool graph_HasFrames(const MotionController* owner) {
 TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
     : owner(owner_), nodes(nullptr) {
   auto& registry = GraphRegistry();
-  const std::string base = owner->name + "_graph";
-  name = base;
-  for (int counter = 1; registry.count(name) != 0; ++counter) name = base + std::to_string(counter);
+  name = MakeUniqueName(registry, owner->name + "_graph");
   registry[name] = this;
   debug.Register("graph.debug", 1);
 

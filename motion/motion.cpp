@@ -123,18 +123,13 @@ long long amc_CountLines(std::string_view text) {
   return count;
 }
 
-// Skeleton::FindBoneIndex without measuring the table's names for every
-// word: the BoneNameTable index of the word, kJointCount when it is none.
-int amc_FindJoint(std::string_view word) {
-  static const auto* names = [] {
-    auto* table = new std::string_view[kJointCount];
-    for (int j = 0; j < kJointCount; ++j) table[j] = BoneNameTable[j];
-    return table;
-  }();
-  for (int j = 0; j < kJointCount; ++j) {
-    if (names[j] == word) return j;
-  }
-  return kJointCount;
+// The body weight code when it names one of the mixer's tables, else 0 with a
+// log line naming the motion.
+int motion_CheckedBodyWeights(int bodyWeightCode, const std::string& given) {
+  if (bodyWeightCode >= 0 && bodyWeightCode < kBodyWeightTableCount) return bodyWeightCode;
+  LogPrintf("Motion: body weight code %d of %s is not 0 to 4; 0 is used", bodyWeightCode,
+            given.c_str());
+  return 0;
 }
 
 // Log text for a word of unknown length: at most 64 characters of it.
@@ -183,8 +178,8 @@ int amc_ReadFrames(std::string_view text, const std::string& path, const Skeleto
         }
         continue;
       }
-      const int j = amc_FindJoint(word);
-      if (j < 0 || j >= kJointCount) {
+      const int j = Skeleton::FindBoneIndex(word);
+      if (j == kJointCount) {
         ++unknownJoints;
         if (unknownJoints <= kAmcUnknownJointReports) {
           LogPrintf("LoadMotion: %s line %d: unknown joint name \"%.*s\"; the line is skipped",
@@ -239,12 +234,8 @@ std::string MotionCacheName(const std::string& path, const char* extension) {
 }
 
 Motion::Motion(const std::string& given, const std::string& file, float scale, int bodyWeightCode)
-    : channelCount(DefaultSkeleton().totalDof), bodyWeights(bodyWeightCode) {
-  if (bodyWeights < 0 || bodyWeights >= kBodyWeightTableCount) {
-    LogPrintf("Motion: body weight code %d of %s is not 0 to 4; 0 is used", bodyWeightCode,
-              given.c_str());
-    bodyWeights = 0;
-  }
+    : channelCount(DefaultSkeleton().totalDof),
+      bodyWeights(motion_CheckedBodyWeights(bodyWeightCode, given)) {
   LoadMotion(file, scale);
   name = MakeUniqueName(MotionMap(), ToLowerName(given));
   MotionMap()[name] = this;
@@ -252,12 +243,8 @@ Motion::Motion(const std::string& given, const std::string& file, float scale, i
 }
 
 Motion::Motion(const std::string& given, int count, int bodyWeightCode)
-    : channelCount(DefaultSkeleton().totalDof), bodyWeights(bodyWeightCode) {
-  if (bodyWeights < 0 || bodyWeights >= kBodyWeightTableCount) {
-    LogPrintf("Motion: body weight code %d of %s is not 0 to 4; 0 is used", bodyWeightCode,
-              given.c_str());
-    bodyWeights = 0;
-  }
+    : channelCount(DefaultSkeleton().totalDof),
+      bodyWeights(motion_CheckedBodyWeights(bodyWeightCode, given)) {
   if (count < 0) {
     LogPrintf("Motion: frame count %d of %s is negative; 0 is used", count, given.c_str());
     count = 0;

@@ -26,6 +26,18 @@ constexpr float kSkeletonDrawSizes[kJointCount][2] = {
     {0.75f, 0.75f}, {0.55f, 0.55f}, {0.5f, 0.5f},   {0.5f, 0.5f},                  // right arm
     {0.2f, 0.8f},   {0.2f, 0.75f},  {0.25f, 0.25f}};                               // right hand
 
+// BoneNameTable as string views, measured once when compiling, so that a
+// name lookup never measures the table's names again.
+struct SkeletonNameViews {
+  std::string_view name[kJointCount];
+};
+constexpr SkeletonNameViews skeleton_MakeNameViews() {
+  SkeletonNameViews views{};
+  for (int j = 0; j < kJointCount; ++j) views.name[j] = BoneNameTable[j];
+  return views;
+}
+constexpr SkeletonNameViews kSkeletonNameViews = skeleton_MakeNameViews();
+
 // An empty bone: id as given, no links, zero geometry and angles, no degrees
 // of freedom, identity axis frame.
 void skeleton_ClearBone(Bone* bone, int id) {
@@ -377,7 +389,7 @@ void Skeleton::ReadASF(const std::string& file, float scale) {
 
 int Skeleton::FindBoneIndex(std::string_view name) {
   for (int i = 0; i < kJointCount; ++i) {
-    if (name == BoneNameTable[i]) return i;
+    if (name == kSkeletonNameViews.name[i]) return i;
   }
   return kJointCount;
 }

@@ -67,6 +67,7 @@ bool OffscreenGLContext::Create(int width, int height) {
   int count = 0;
   GLXFBConfig* configs = glXChooseFBConfig(dpy, DefaultScreen(dpy), attributes, &count);
   if (configs == nullptr || count == 0) {
+    if (configs != nullptr) XFree(configs);
     error_ = "GLX offers no off-screen RGBA configuration with depth";
     return false;
   }

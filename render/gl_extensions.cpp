@@ -629,7 +629,6 @@ void InitWGL_ARB_buffer_region() { ext_LoadWGL(5); }
 
 int InitWGLExtensions(void* hdc) {
   ext_hdc = hdc;
-  ext_failed = 0;
   g_glExtensionProcs.wglGetExtensionsStringARB = LoadGLProc("wglGetExtensionsStringARB");
   g_glExtensionProcs.wglGetExtensionsStringEXT = LoadGLProc("wglGetExtensionsStringEXT");
   g_glExtensionFlags.wglGetExtensionsStringARB = g_glExtensionProcs.wglGetExtensionsStringARB != nullptr;

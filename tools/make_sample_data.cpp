@@ -20,8 +20,10 @@
 // project's own Skeleton (forward kinematics on the ASF just written) and
 // sets the root height so that the lowest ball or toe tip touches y = 0.
 //
-// Exit status: 0 on success, 1 when a file cannot be written or the skeleton
-// written does not read back as planned, 2 on a wrong command line.
+// Exit status: 0 on success, 1 when a file cannot be written, the skeleton
+// written does not read back as planned or a clip misses its plan (a foot out
+// of reach, an angle beyond its joint limits; the files are still written),
+// 2 on a wrong command line.
 
 #include <algorithm>
 #include <array>

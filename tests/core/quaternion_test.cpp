@@ -215,4 +215,23 @@ TEST(QuaternionTest, ZeroNormalizesToIdentityInvertAndAxisAngle) {
   ExpectNearQuat(q, 0, 0, 2 / std::sqrt(5.0), 1 / std::sqrt(5.0), 1e-6);
 }
 
+// Regression: with m00 == m11 above m22 (a half-turn about the x = y
+// diagonal) the column choice fell to z, whose S is 0, and gave NaN.
+TEST(QuaternionTest, SetFromMatrixOfTiedDiagonalHalfTurnIsNotNaN) {
+  const double h = std::sqrt(0.5);
+  const double near_w = 0.03;  // T = 4 w^2 = 0.0036: still the column formulas
+  const double s = std::sqrt((1.0 - near_w * near_w) / 2.0);
+  const Quat cases[] = {{h, h, 0, 0}, {h, -h, 0, 0}, {-h, h, 0, 0}, {s, s, 0, near_w},
+                        {h, 0, h, 0}, {0, h, h, 0}};
+  for (const Quat& c : cases) {
+    const Quaternion q(static_cast<float>(c.x), static_cast<float>(c.y), static_cast<float>(c.z),
+                       static_cast<float>(c.w));
+    Matrix4 m;
+    q.GetMatrix(&m);
+    Quaternion back;
+    back.SetFromMatrix(m);
+    ExpectNearQuat(back, c.x, c.y, c.z, c.w, 1e-6, back.Dot(q) < 0.0f ? -1.0 : 1.0);
+  }
+}
+
 }  // namespace

@@ -108,9 +108,10 @@ window_field() {
   timeout 10 xwininfo -id "$1" | sed -n "s/^ *$2: *//p"
 }
 
-# The id of the frame's native child window of size $2 x $3: the 3-D view.
+# The id of the frame's native child window of size $2 x $3: the 3-D view;
+# "" when there is none (the caller reports it).
 view_window() {
-  timeout 10 xwininfo -id "$1" -children | awk -v size=" $2x$3+" 'index($0, size) {print $1; exit}'
+  timeout 10 xwininfo -id "$1" -children | awk -v size=" $2x$3+" 'index($0, size) {print $1; exit}' || true
 }
 
 screenshot() {
@@ -145,9 +146,11 @@ check_clean_output() {
 check_log_start_up() {
   local log="$work/data/log.txt" extensions first_motion amc base
   [[ -f "$log" ]] || fail "no log.txt"
-  extensions=$(grep -n -m 1 -F "RenderInit: Loaded OpenGL Extensions SUCCESSFULLY" "$log" | cut -d: -f1)
+  # "|| true": a missing line must reach fail (message and artifacts), not
+  # end the script through set -e.
+  extensions=$(grep -n -m 1 -F "RenderInit: Loaded OpenGL Extensions SUCCESSFULLY" "$log" | cut -d: -f1 || true)
   [[ -n "$extensions" ]] || fail "log.txt lacks the extension loader's success line"
-  first_motion=$(grep -n -m 1 "^Loading Motion " "$log" | cut -d: -f1)
+  first_motion=$(grep -n -m 1 "^Loading Motion " "$log" | cut -d: -f1 || true)
   [[ -n "$first_motion" ]] || fail "log.txt shows no motion loading"
   ((extensions < first_motion)) || fail "the scene was read before the renderer was set up"
   for amc in $motions; do
