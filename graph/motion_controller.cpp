@@ -141,7 +141,8 @@ MotionController::MotionController(Motion* motionToPlay, int graphType, float pl
       transitionFrame(0),
       previousFrame(0),
       motion(motionToPlay),
-      markerCache(nullptr) {
+      markerCache(nullptr),
+      markerCacheTried(false) {
   static bool hookInstalled = false;
   if (!hookInstalled) {
     SetMotionDestroyedHook(controller_OnMotionDestroyed);

@@ -126,6 +126,9 @@ class MotionController {
   // frameCount joint-position sets for the position metric (delete[]); null
   // until first needed.
   MarkerSet* markerCache;
+  // Set once the position metric has tried to load markerCache; a failed
+  // load is not repeated for this controller.
+  bool markerCacheTried;
 
  private:
   void ApplyRootTransform();

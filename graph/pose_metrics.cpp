@@ -55,6 +55,26 @@ bool metric_WindowsInside(const MotionController& controller, int from, int to, 
   return from <= limit - window && to <= limit - window;
 }
 
+// The metrics' sum over the window: for each frame k, the weighted terms of
+// joints 1 to 30 (weight 0.0 skipped) summed in single precision into a
+// partial sum, which is then added to the total. term(a, b, j) is a joint's
+// unweighted term between frame from + k and frame to + k.
+template <class Frame, class Term>
+float metric_WeightedSum(const Frame* frames, int from, int to, int window, Term term) {
+  float total = 0.0f;
+  for (int k = 0; k < window; ++k) {
+    const Frame& a = frames[from + k];
+    const Frame& b = frames[to + k];
+    float partial = 0.0f;
+    for (int j = 1; j < kJointCount; ++j) {
+      if (JointWeightTable[j] == 0.0f) continue;
+      partial += term(a, b, j) * JointWeightTable[j];
+    }
+    total += partial;
+  }
+  return total;
+}
+
 }  // namespace
 
 float MotionController::EvaluateTransition(int from, int to) {
@@ -75,18 +95,11 @@ float MotionController::EvalJointAngles(int from, int to) {
   int window = 0;
   if (!metric_Window(&window) || !metric_WindowsInside(*this, from, to, window)) return 0.0f;
   if (motion->frames == nullptr) return 0.0f;
-  float total = 0.0f;
-  for (int k = 0; k < window; ++k) {
-    const Posture& a = motion->frames[from + k];
-    const Posture& b = motion->frames[to + k];
-    float partial = 0.0f;
-    for (int j = 1; j < kJointCount; ++j) {
-      if (JointWeightTable[j] == 0.0f) continue;
-      const float d = a.rotation[j].AngleTo(b.rotation[j]);
-      partial += d * d * JointWeightTable[j];
-    }
-    total += partial;
-  }
+  const float total = metric_WeightedSum(motion->frames, from, to, window,
+                                         [](const Posture& a, const Posture& b, int j) {
+                                           const float d = a.rotation[j].AngleTo(b.rotation[j]);
+                                           return d * d;
+                                         });
   return 1.0f - kAngleScale * total;
 }
 
@@ -96,39 +109,31 @@ float MotionController::EvalJointDotProducts(int from, int to) {
   if (!metric_Window(&window) || !metric_WindowsInside(*this, from, to, window)) return 0.0f;
   // An empty window has no mean.
   if (window == 0 || motion->frames == nullptr) return 0.0f;
-  float total = 0.0f;
-  for (int k = 0; k < window; ++k) {
-    const Posture& a = motion->frames[from + k];
-    const Posture& b = motion->frames[to + k];
-    float partial = 0.0f;
-    for (int j = 1; j < kJointCount; ++j) {
-      if (JointWeightTable[j] == 0.0f) continue;
-      const float c = a.rotation[j].Dot(b.rotation[j]);
-      partial += (c + 1.0f) * 0.5f * JointWeightTable[j];
-    }
-    total += partial;
-  }
+  const float total = metric_WeightedSum(motion->frames, from, to, window,
+                                         [](const Posture& a, const Posture& b, int j) {
+                                           const float c = a.rotation[j].Dot(b.rotation[j]);
+                                           return (c + 1.0f) * 0.5f;
+                                         });
   return total / static_cast<float>(static_cast<int64_t>(window) * kJointCount);
 }
 
 float MotionController::EvalMarkerPositions(int from, int to) {
   g_evalThreshold = kPositionThreshold;
-  if (markerCache == nullptr && motion != nullptr) markerCache = motion->LoadMarkerPositions();
+  // One attempt per controller: nothing writes a missing joint-position cache
+  // during the run, and retrying on every call would open the files and log
+  // the failure for every candidate pair of a graph's generation.
+  if (markerCache == nullptr && !markerCacheTried && motion != nullptr) {
+    markerCacheTried = true;
+    markerCache = motion->LoadMarkerPositions();
+  }
   int window = 0;
   if (!metric_Window(&window) || !metric_WindowsInside(*this, from, to, window)) return 0.0f;
   // Without joint positions there is nothing to compare.
   if (markerCache == nullptr) return 0.0f;
-  float total = 0.0f;
-  for (int k = 0; k < window; ++k) {
-    const MarkerSet& a = markerCache[from + k];
-    const MarkerSet& b = markerCache[to + k];
-    float partial = 0.0f;
-    for (int j = 1; j < kJointCount; ++j) {
-      if (JointWeightTable[j] == 0.0f) continue;
-      const float d = Distance(a.positions[j], b.positions[j]);
-      partial += d * d * JointWeightTable[j];
-    }
-    total += partial;
-  }
+  const float total = metric_WeightedSum(markerCache, from, to, window,
+                                         [](const MarkerSet& a, const MarkerSet& b, int j) {
+                                           const float d = Distance(a.positions[j], b.positions[j]);
+                                           return d * d;
+                                         });
   return 1.0f - kPositionScale * total;
 }

@@ -5,9 +5,11 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/console_variable.h"
+#include "core/log.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
 #include "tests/support/real_clips.h"
@@ -197,11 +199,20 @@ TEST_F(PoseMetricsTest, WindowLengthIsTruncatedFromTheDoubleProduct) {
   }
 }
 
+int g_loadFailures = 0;
+void CountLoadFailures(const char* text, int) {
+  if (std::string(text).rfind("LoadMarkerPositions:", 0) == 0) ++g_loadFailures;
+}
+
 TEST_F(PoseMetricsTest, PositionsMetricWithoutJointPositions) {
-  // A motion made in memory has no ".mpos" cache: nothing loads.
+  // A motion made in memory has no ".mpos" cache: nothing loads, and a failed
+  // load is tried once, not again for every pair a graph generation asks for.
   auto motion = std::make_unique<Motion>("clip", 60, 0);
   MotionController controller(motion.get(), 0, 1.0f);
-  EXPECT_EQ(controller.EvalMarkerPositions(0, 30), 0.0f);
+  SetLogConsoleSink(CountLoadFailures);
+  for (int from = 0; from < 20; ++from) EXPECT_EQ(controller.EvalMarkerPositions(from, 30), 0.0f);
+  SetLogConsoleSink(nullptr);
+  EXPECT_EQ(g_loadFailures, 1);
   EXPECT_EQ(controller.markerCache, nullptr);
   // Frames are still read for the rotation metrics.
   EXPECT_EQ(controller.EvalJointAngles(0, 30), ReferenceAngles(motion->frames, 0, 30, 18));
