@@ -1,0 +1,131 @@
+# Shared steps of the end-to-end tests: sourced by each test script after it
+# has set `title`, `tavrin`, `close_window`, `artifacts`, `here` and
+# `e2e_name` (the prefix of the files it leaves), with the LeakSanitizer
+# suppression files as arguments, and run under an X server of its own
+# (Xvfb). Sets up a temporary working folder
+# ($work, removed on exit), joins the LeakSanitizer suppressions, and defines
+# the steps below, each bounded in time. `fail` reports the start number in
+# `run` and leaves the program's output, log and cvar.ini in $artifacts.
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin_e2e.XXXXXX")
+pid=""
+cleanup() {
+  if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+run=0
+fail() {
+  echo "FAIL (start $run): $*" >&2
+  mkdir -p "$artifacts"
+  for f in out.txt log.txt cvar.ini; do
+    [[ -f "$work/data/$f" ]] && cp "$work/data/$f" "$artifacts/${e2e_name}_run${run}_$f"
+  done
+  exit 1
+}
+note() { echo "-- $*"; }
+
+# Leaks inside the GUI libraries (fontconfig, D-Bus, GLib) are theirs; the
+# sanitizer build must still catch ours. The suppression lists are joined,
+# since LeakSanitizer takes one file.
+cat "$@" "$here/lsan_gui.supp" > "$work/lsan.supp"
+export LSAN_OPTIONS="suppressions=$work/lsan.supp:print_suppressions=0"
+# No accessibility bus under Xvfb; GTK would only complain about it.
+export NO_AT_BRIDGE=1
+
+# ---------------------------------------------------------------------------
+# Steps, each bounded in time.
+
+# Starts the program in the working folder, output to out.txt.
+start_program() {
+  (cd "$work/data" && exec "$tavrin" > out.txt 2>&1) &
+  pid=$!
+}
+
+# Sets `window` to the id of the visible window titled $title once it is
+# mapped (the frame exists, unmapped, already during start-up).
+wait_for_window() {
+  local deadline=$((SECONDS + $1))
+  window=""
+  while ((SECONDS < deadline)); do
+    kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
+    window=$(timeout 5 xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1 || true)
+    [[ -n "$window" ]] && return 0
+    sleep 0.2
+  done
+  fail "no visible window \"$title\" within $1 s"
+}
+
+# Waits for the program to end and sets `rc` to its exit code.
+wait_for_exit() {
+  local deadline=$((SECONDS + $1))
+  while kill -0 "$pid" 2>/dev/null; do
+    if ((SECONDS >= deadline)); then
+      kill -KILL "$pid" 2>/dev/null || true
+      fail "the program did not end within $1 s"
+    fi
+    sleep 0.2
+  done
+  rc=0
+  wait "$pid" || rc=$?
+  pid=""
+}
+
+# One field of xwininfo's report on a window.
+window_field() {
+  timeout 10 xwininfo -id "$1" | sed -n "s/^ *$2: *//p"
+}
+
+# The id of the frame's native child window of size $2 x $3: the 3-D view;
+# "" when there is none (the caller reports it).
+view_window() {
+  timeout 10 xwininfo -id "$1" -children | awk -v size=" $2x$3+" 'index($0, size) {print $1; exit}' || true
+}
+
+screenshot() {
+  timeout 30 import -window "$1" "$2" || fail "screenshot of window $1 failed"
+}
+
+colour_count() {
+  timeout 30 convert "$1" -format "%k" info:
+}
+
+# Pixels that differ between two pictures.
+pixel_difference() {
+  timeout 30 compare -metric AE "$1" "$2" null: 2>&1 || true
+}
+
+crop() {
+  timeout 30 convert "$1" -crop "$3" +repage "$2"
+}
+
+cvar_value() {
+  awk -v name="$2" '$2 == name {print $3}' "$1"
+}
+
+# Lines of out.txt and log.txt that must never appear.
+check_clean_output() {
+  local bad
+  bad=$(grep -hiE "CRITICAL|assert|runtime error|Sanitizer|wxWidgets (error|warning)" "$work/data/out.txt" "$work/data/log.txt" |
+        head -n 5 || true)
+  [[ -z "$bad" ]] || fail "unexpected lines in the output or log: $bad"
+}
+
+check_log_start_up() {
+  local log="$work/data/log.txt" extensions first_motion amc base
+  [[ -f "$log" ]] || fail "no log.txt"
+  # "|| true": a missing line must reach fail (message and artifacts), not
+  # end the script through set -e.
+  extensions=$(grep -n -m 1 -F "RenderInit: Loaded OpenGL Extensions SUCCESSFULLY" "$log" | cut -d: -f1 || true)
+  [[ -n "$extensions" ]] || fail "log.txt lacks the extension loader's success line"
+  first_motion=$(grep -n -m 1 "^Loading Motion " "$log" | cut -d: -f1 || true)
+  [[ -n "$first_motion" ]] || fail "log.txt shows no motion loading"
+  ((extensions < first_motion)) || fail "the scene was read before the renderer was set up"
+  for amc in $motions; do
+    base=${amc%.*}
+    grep -qE "^Done Loading Motion (.*/)?${base}\.(amc|bin) parsed as " "$log" ||
+      fail "log.txt does not show motion $amc loaded"
+  done
+}
+
