@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "app/view_input.h"
+#include "console/console_functions.h"
 #include "console/gl_console.h"
+#include "core/log.h"
 #include "core/singleton.h"
+#include "input/dx_devices.h"
+#include "input/view_input.h"
 #include "render/renderer.h"
 #include "world/camera.h"
 #include "world/entity.h"
@@ -26,6 +29,8 @@ ControlPanelEntry::~ControlPanelEntry() {
 }
 
 void GlobalInit() {
+  // "exit" and "quit" shut down as closing the window does.
+  SetConsoleShutdown(GlobalShutdown);
   // The console comes first: it restores "cvar.ini", so the saved values are
   // in force for everything after it, and every later log line shows in it.
   g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);
@@ -39,9 +44,18 @@ void GlobalInit() {
 }
 
 void GlobalInputInit() {
-  // The keyboard, mouse and joystick devices are created here from
-  // g_hInstance and g_hWnd, and the summary of their set-up is logged. There
-  // are no input devices yet: this step creates nothing and logs nothing.
+  if (g_hInstance == nullptr || g_hWnd == nullptr) {
+    LogPrintf("GlobalInputInit(): Don't have handles to create input devices");
+    return;
+  }
+  g_keyboard = new DXKeyboard(g_hInstance, g_hWnd);
+  g_mouse = new DXMouse(g_hInstance, g_hWnd);
+  g_joystick = new DXJoystick(g_hInstance, g_hWnd);
+  if (g_mouse->acquired && g_joystick->acquired && g_keyboard->acquired) {
+    LogPrintf("GlobalInputInit(): Input Initialization Successful");
+  } else {
+    LogPrintf("GlobalInputInit(): Input Initialization FAILED");
+  }
 }
 
 void GlobalUpdate() {

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/direct_input.h"
+
 // The spine of the running program: the engine objects that live for the
 // whole run and the four moments at which the window classes drive them.
 //
@@ -16,13 +18,10 @@
 // on the GUI thread only. Nothing here needs the GUI library, so the order of
 // start-up, frame and shutdown can be exercised without a window.
 
-// An opaque handle of the running program (non-null once the application
-// object has started). Nothing reads through it: it only tells the input
-// devices that the program is up.
-using InstanceHandle = void*;
-// An opaque handle of the main window (non-null once the main frame exists):
-// the address of the main frame object, stable for the window's life.
-using WindowHandle = void*;
+// The handle of the running program (the application object) and of the
+// main window (the main frame object): opaque, stable for their lives.
+using platform::InstanceHandle;
+using platform::WindowHandle;
 
 // False until GlobalInit has run RenderInit; never false again. The 3-D view
 // draws nothing while it is false.
@@ -58,7 +57,8 @@ extern std::vector<ControlPanelEntry*> g_controlPanels;
 // The scene that GlobalInit loads, relative to the working directory.
 constexpr const char kDefaultSceneFile[] = "data/scenes/default.sce";
 
-// Starts the engine, in this order: the console (12-pixel font, overlay
+// Starts the engine, in this order: the shutdown of the console's "exit"
+// and "quit" (GlobalShutdown), the console (12-pixel font, overlay
 // 0.75; it restores "cvar.ini" first, so saved values are in force for every
 // later step), the scene reader, RenderInit (needs a current GL context),
 // g_renderEnabled = true, the camera (with the entities "root" and "test"),
@@ -66,9 +66,10 @@ constexpr const char kDefaultSceneFile[] = "data/scenes/default.sce";
 // made, without a message of its own), GlobalInputInit. Call once.
 void GlobalInit();
 
-// Creates the keyboard, mouse and joystick devices from g_hInstance and
-// g_hWnd. There are no input devices in this version: it creates nothing and
-// writes nothing, and the program runs without device input.
+// Creates the keyboard, mouse and joystick devices (g_keyboard, g_mouse,
+// g_joystick of input/dx_devices.h) from g_hInstance and g_hWnd, in that
+// order, and logs whether all three were acquired. Without both handles it
+// logs so and creates none; a device that is not acquired is never polled.
 void GlobalInputInit();
 
 // One frame, with the view's GL context current, the buffers cleared and the

@@ -1,17 +1,79 @@
 #include "app/view_input.h"
 
-bool UpdateInput() {
-  // The devices are polled here once they exist; without a mouse and a
-  // joystick the answer is true.
-  return true;
+#include <wx/defs.h>
+#include <wx/event.h>
+#include <wx/gdicmn.h>
+
+#include "app/app.h"
+#include "app/main_frame.h"
+#include "input/view_input.h"
+
+namespace {
+
+bool g_fullScreen = false;
+// The sash positions before the view went full screen.
+int g_savedInnerSash = 0;
+int g_savedOuterSash = 0;
+
+void view_ToggleFullScreen() {
+  MainFrame* frame = g_mainFrame;
+  if (frame == nullptr) return;
+  g_fullScreen = !g_fullScreen;
+  if (g_fullScreen) {
+    g_savedInnerSash = frame->innerSplitter->GetSashPosition();
+    g_savedOuterSash = frame->outerSplitter->GetSashPosition();
+    frame->ShowFullScreen(true, wxFULLSCREEN_ALL);
+    int width = 0;
+    int height = 0;
+    wxDisplaySize(&width, &height);
+    frame->innerSplitter->SetSashPosition(width, true);
+    frame->outerSplitter->SetSashPosition(height, true);
+  } else {
+    frame->innerSplitter->SetSashPosition(g_savedInnerSash, true);
+    frame->outerSplitter->SetSashPosition(g_savedOuterSash, true);
+    frame->ShowFullScreen(false, wxFULLSCREEN_ALL);
+  }
 }
 
-void HandleKeyDown(wxKeyEvent& /*event*/) {
-  // Console keys and the full-screen toggle are handled here in a later
-  // version.
+}  // namespace
+
+int ViewKeyCode(int keyCode) {
+  switch (keyCode) {
+    case '`':
+    case '~':
+      return kViewKeyConsole;
+    case WXK_UP:
+      return kViewKeyUp;
+    case WXK_DOWN:
+      return kViewKeyDown;
+    case WXK_ADD:
+    case WXK_NUMPAD_ADD:
+      return kViewKeyPadPlus;
+    case WXK_DECIMAL:
+    case WXK_NUMPAD_DECIMAL:
+      return kViewKeyPadDecimal;
+    case WXK_NUMPAD_ENTER:
+      return kViewKeyEnter;
+    default:
+      return keyCode;
+  }
 }
 
-void HandleMouseEvent(wxMouseEvent& /*event*/) {
-  // Camera drags, lock-on and console scrolling are handled here in a later
-  // version.
+void HandleKeyDown(wxKeyEvent& event) {
+  const int code = ViewKeyCode(event.GetKeyCode());
+  if (event.AltDown() && code == kViewKeyEnter) view_ToggleFullScreen();
+  HandleConsoleKey(code);
+}
+
+void HandleMouseEvent(wxMouseEvent& event) {
+  ViewMouseEvent view;
+  view.x = event.GetX();
+  view.y = event.GetY();
+  view.buttonPress = event.ButtonDown();
+  view.buttonRelease = event.ButtonUp();
+  view.motion = event.Moving() || event.Dragging();
+  view.leftDown = event.LeftIsDown();
+  view.middleDown = event.MiddleIsDown();
+  view.rightDown = event.RightIsDown();
+  HandleViewMouse(view);
 }

@@ -1,27 +1,24 @@
 #pragma once
 
-// Input from the user to the console and the camera: the per-frame device
-// poll and the key and mouse events of the 3-D view. The devices and the
-// handling come in a later version; these are the places where they go, so
-// the frame loop and the application object already call them at the right
-// moments. GUI thread only.
+// The 3-D view's key and mouse events, as the GUI library delivers them to
+// the application object, routed into the console and camera handling of
+// input/view_input.h. GUI thread only.
 
 class wxKeyEvent;
 class wxMouseEvent;
 
-// Polls the input devices into g_joystickState, g_mouseState and
-// g_keyboardState and moves the camera from the arrow keys unless the console
-// is open. Called first in every frame by GlobalUpdate. Returns false when
-// the mouse and the joystick both exist and are acquired, else true. There
-// are no devices yet: it does nothing and returns true.
-bool UpdateInput();
+// The console's code (input/view_input.h) of a GUI library key code: the
+// back-quote/tilde key, the up and down arrows, the keypad plus and decimal
+// point and the keypad Enter get the console's numbers; every other code
+// stays as it is (backspace 8, tab 9, enter 13, and the printable codes,
+// among them the main keyboard's '=' and '.').
+int ViewKeyCode(int keyCode);
 
-// Every key-down event that reaches the application object: console toggling,
-// history, typed characters and the full-screen toggle. Does nothing yet. The
-// caller lets the event go on to its normal processing afterwards.
+// Every key-down that reaches the application object. Alt+Enter toggles the
+// full-screen view (the 3-D view fills the screen; the second press puts the
+// sashes back where they were); then the key goes to the console
+// (HandleConsoleKey), so Alt+Enter also runs the console's line.
 void HandleKeyDown(wxKeyEvent& event);
 
-// Every mouse event whose source is the 3-D view: camera lock-on, drags that
-// move and turn the camera, console scrolling. Does nothing yet. The caller
-// lets the event go on afterwards.
+// Every mouse event whose source is the 3-D view: HandleViewMouse.
 void HandleMouseEvent(wxMouseEvent& event);

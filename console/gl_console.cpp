@@ -50,12 +50,6 @@ void DeleteConsole() {
   delete console;
 }
 
-void RegisterConsoleFunctions() {
-  // The built-in console commands ("help", "exit", "quit", "camera.track",
-  // "character.create", "character.eval_pose", "character.transitions") are
-  // registered here; none exist yet.
-}
-
 void DrawString(GLFont* font, int x, int y, const std::string& text) {
   if (font == nullptr) return;
   const size_t chunk = kConsoleDrawChunk;

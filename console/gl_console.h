@@ -69,8 +69,8 @@ extern GLConsole* g_console;
 void DeleteConsole();
 
 // Registers the built-in console commands ("help", "exit", ...) in the
-// console variable registry. The GLConsole constructor calls it last. The
-// built-in commands are added here; for now it registers nothing.
+// console variable registry (console/console_functions.h). The GLConsole
+// constructor calls it last.
 void RegisterConsoleFunctions();
 
 // Draws `text` literally (no character is read as a format directive) at
