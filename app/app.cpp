@@ -12,6 +12,7 @@
 #include "app/main_frame.h"
 #include "app/view_input.h"
 #include "core/log.h"
+#include "input/view_input.h"
 
 MainFrame* g_mainFrame = nullptr;
 
@@ -107,8 +108,14 @@ int App::OnExit() {
 
 void App::OnKeyDown(wxKeyEvent& event) {
   HandleKeyDown(event);
-  // Menus and controls keep their own handling of the key.
-  event.Skip();
+  // On GTK the menu accelerators (Alt-X, Ctrl-A) and the controls' own key
+  // handling come after this handler, so those keys go on. Over the 3-D view
+  // the console keeps the keys it uses: Tab completes there instead of moving
+  // the focus away.
+  const bool overView = g_mainFrame != nullptr && event.GetEventObject() == g_mainFrame->glView;
+  if (!overView || event.AltDown() || event.ControlDown() || !IsConsoleKey(ViewKeyCode(event.GetKeyCode()))) {
+    event.Skip();
+  }
 }
 
 void App::OnKeyUp(wxKeyEvent& event) { event.Skip(); }

@@ -63,18 +63,30 @@ void ProcessJoystickInput() {}
 
 void ProcessMouseInput() {}
 
+bool IsConsoleKey(int code) {
+  switch (code) {
+    case kViewKeyBackspace:
+    case kViewKeyTab:
+    case kViewKeyEnter:
+    case kViewKeyConsole:
+    case kViewKeyUp:
+    case kViewKeyDown:
+    case kViewKeyPadPlus:
+    case kViewKeyPadDecimal:
+      return true;
+    default:
+      return code >= 32 && code <= 90;
+  }
+}
+
 void HandleConsoleKey(int code) {
   if (g_console == nullptr) return;
+  // The keypad keys type their signs; the other keys type their codes.
   char c = static_cast<char>(code & 0xFF);
-  bool special = false;
   if (code == kViewKeyPadPlus) {
     c = '=';
-    special = true;
   } else if (code == kViewKeyPadDecimal) {
     c = '.';
-    special = true;
-  } else if (code == kViewKeyBackspace || code == kViewKeyTab || code == kViewKeyEnter) {
-    special = true;
   }
 
   if (code == kViewKeyConsole) {
@@ -83,7 +95,7 @@ void HandleConsoleKey(int code) {
     g_console->HistoryUp();
   } else if (code == kViewKeyDown) {
     g_console->HistoryDown();
-  } else if ((code >= 32 && code <= 90) || special) {
+  } else if (IsConsoleKey(code)) {
     // Enter may run "exit", which ends the process inside this call.
     g_console->KeyPress(c);
   }

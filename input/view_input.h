@@ -38,6 +38,8 @@ constexpr int kViewKeyPadDecimal = 340;
 // the line; codes 32 to 90 type themselves (the console lower-cases
 // letters). Any other code does nothing.
 void HandleConsoleKey(int code);
+// True for the codes that HandleConsoleKey acts on.
+bool IsConsoleKey(int code);
 
 // One mouse event of the 3-D view.
 struct ViewMouseEvent {

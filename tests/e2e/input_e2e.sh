@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# End-to-end test of the user's input: the real X keyboard and pointer drive
+# the console and the camera, in two starts on the generated sample data.
+#
+#   1st start: the back-quote key closes the console (the view shows the scene)
+#     and opens it again; "camera.hdist", the keypad plus, "6", Enter sets the
+#     variable; "quit", Enter ends the program with exit code 0 and
+#     "cvar.ini" holds "2 camera.hdist 6.000000".
+#   2nd start: "help" writes into the console; "character.create walk" adds a
+#     character in front of the camera; with the console closed and the camera
+#     roaming freely, the arrow keys and a left-button drag move the picture
+#     far more than the animation alone does; "camera.track 1 consoleplayer"
+#     makes the camera follow the walking character (it plans new paths).
+#   Both logs show the keyboard and the mouse loaded, the joystick missing and
+#     no other error.
+#
+# usage: input_e2e.sh <tavrin> <make_sample_data> <close_window> <artifact folder>
+#                     [<LeakSanitizer suppressions>...]
+set -euo pipefail
+
+if (($# < 4)); then
+  echo "usage: $0 <tavrin> <make_sample_data> <close_window> <artifact folder> [lsan.supp...]" >&2
+  exit 2
+fi
+if [[ "${TAVRIN_E2E_OWN_XVFB:-}" != 1 ]]; then
+  TAVRIN_E2E_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+tavrin=$1
+make_sample_data=$2
+close_window=$3
+artifacts=$4
+shift 4
+here=$(cd "$(dirname "$0")" && pwd)
+title="Tavrin v1"
+e2e_name=input_e2e
+# shellcheck source=e2e_lib.sh
+source "$here/e2e_lib.sh" "$@"
+
+# Types text and keys into the focused window.
+type_text() { timeout 20 xdotool type --delay 25 "$1" || fail "cannot type \"$1\""; }
+press() { timeout 10 xdotool key --delay 25 "$@" || fail "cannot press $*"; }
+enter_line() {
+  type_text "$1"
+  press Return
+  sleep 0.3
+}
+
+# The pixels that change in `region` of the view over `seconds` while
+# "$@" runs (nothing: the animation alone).
+change_over() {
+  local region=$1 seconds=$2
+  shift 2
+  screenshot "$view" "$work/before.png"
+  "$@"
+  sleep "$seconds"
+  screenshot "$view" "$work/after.png"
+  crop "$work/before.png" "$work/before_c.png" "$region" || fail "cannot crop"
+  crop "$work/after.png" "$work/after_c.png" "$region" || fail "cannot crop"
+  pixel_difference "$work/before_c.png" "$work/after_c.png"
+}
+hold_up_arrow() { timeout 10 xdotool keydown Up sleep 0.5 keyup Up || fail "cannot hold Up"; }
+left_drag() {
+  timeout 10 xdotool mousemove --window "$view" 320 300 mousedown 1 \
+    mousemove --window "$view" 380 300 mousemove --window "$view" 440 280 mouseup 1 ||
+    fail "cannot drag"
+}
+
+check_devices_logged() {
+  local log="$work/data/log.txt"
+  grep -q "^DXKeyboard: Loaded keyboard device - " "$log" || fail "the keyboard did not load"
+  grep -q "^DXMouse: Loaded mouse device - " "$log" || fail "the mouse did not load"
+  grep -q "^DXJoystick: Can't create joystick device - " "$log" || fail "no word of the missing joystick"
+  grep -q "^GlobalInputInit(): Input Initialization FAILED" "$log" || fail "no input summary line"
+  local errors
+  errors=$(grep -E "^DX|Unable to Initialize|reacquire" "$log" | grep -vE "^DX(Keyboard|Mouse): Loaded |^DXJoystick: Can't create joystick device - " | head -n 3 || true)
+  [[ -z "$errors" ]] || fail "unexpected device lines: $errors"
+}
+
+note "sample data"
+timeout 120 "$make_sample_data" "$work/data" > /dev/null || { run=0; fail "make_sample_data failed"; }
+mkdir -p "$artifacts"
+rm -f "$artifacts"/input_e2e_*
+
+# --- 1st start -------------------------------------------------------------
+run=1
+note "start 1: console key, typed assignment, quit"
+start_program
+wait_for_window 180
+view=$(view_window "$window" 640 480)
+[[ -n "$view" ]] || fail "no 640 x 480 view"
+# The pointer over the view gives it the keyboard focus; the console has slid
+# in after 0.75 s.
+timeout 10 xdotool mousemove --sync --window "$view" 320 240 || fail "cannot move the pointer"
+sleep 1.5
+screenshot "$view" "$work/open.png"
+press grave
+sleep 0.3
+screenshot "$view" "$work/closed.png"
+cp "$work/closed.png" "$artifacts/input_e2e_console_closed.png"
+# The open console covers the top three quarters; closed, the scene shows there.
+crop "$work/open.png" "$work/open_top.png" 640x300+0+20 || fail "cannot crop"
+crop "$work/closed.png" "$work/closed_top.png" 640x300+0+20 || fail "cannot crop"
+changed=$(pixel_difference "$work/open_top.png" "$work/closed_top.png")
+((changed > 100000)) || fail "the back-quote key did not close the console ($changed pixels changed)"
+press grave
+sleep 1
+type_text "camera.hdist"
+press KP_Add 6 Return
+sleep 0.3
+screenshot "$view" "$artifacts/input_e2e_assigned.png"
+enter_line "quit"
+wait_for_exit 30
+[[ "$rc" == 0 ]] || fail "exit code $rc after \"quit\""
+[[ "$(cvar_value "$work/data/cvar.ini" camera.hdist)" == 6.000000 ]] ||
+  fail "cvar.ini lacks \"2 camera.hdist 6.000000\""
+check_devices_logged
+check_clean_output
+
+# --- 2nd start -------------------------------------------------------------
+run=2
+note "start 2: help, a new character, arrow keys, drag, tracking"
+start_program
+wait_for_window 120
+view=$(view_window "$window" 640 480)
+[[ -n "$view" ]] || fail "no 640 x 480 view"
+timeout 10 xdotool mousemove --sync --window "$view" 320 240 || fail "cannot move the pointer"
+sleep 1.5
+changed=$(change_over 640x340+0+10 0.3 enter_line "help")
+((changed > 2000)) || fail "\"help\" changed only $changed pixels of the console"
+screenshot "$view" "$artifacts/input_e2e_help.png"
+
+enter_line "camera.track 0"
+enter_line "character.create walk"
+press grave
+sleep 0.5
+screenshot "$view" "$artifacts/input_e2e_created.png"
+# The animation alone, then the same time with the up arrow held, then a drag.
+still=$(change_over 640x480+0+0 0.5 true)
+arrows=$(change_over 640x480+0+0 0 hold_up_arrow)
+screenshot "$view" "$artifacts/input_e2e_after_arrows.png"
+((arrows > 3 * still + 5000)) || fail "the up arrow moved too little ($arrows pixels against $still)"
+dragged=$(change_over 640x480+0+0 0.2 left_drag)
+((dragged > 3 * still + 5000)) || fail "the drag moved too little ($dragged pixels against $still)"
+
+press grave
+sleep 1
+plotted=$(grep -c "plotting new spline" "$work/data/out.txt" || true)
+enter_line "camera.track 1 consoleplayer"
+press grave
+sleep 3
+screenshot "$view" "$artifacts/input_e2e_tracking.png"
+now=$(grep -c "plotting new spline" "$work/data/out.txt" || true)
+((now > plotted + 1)) || fail "the camera does not follow the walking character"
+timeout 10 "$close_window" "$title" > /dev/null || fail "the close request could not be sent"
+wait_for_exit 60
+[[ "$rc" == 0 ]] || fail "exit code $rc after the close request"
+check_devices_logged
+check_clean_output
+
+note "passed; screenshots in $artifacts"
