@@ -45,16 +45,9 @@ class BasicInputDevice2 : public DirectInputDevice2 {
 }  // namespace
 
 InputResult BasicInputDevice::SetCooperativeLevel(WindowHandle, uint32_t flags) {
-  const uint32_t access = flags & (DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE);
-  const uint32_t focus = flags & (DISCL_FOREGROUND | DISCL_BACKGROUND);
-  if (access == (DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE) || access == 0 ||
-      focus == (DISCL_FOREGROUND | DISCL_BACKGROUND) || focus == 0) {
-    return DIERR_INVALIDPARAM;
-  }
   // Devices are shared and read whatever window has the focus: other
   // programs keep the keyboard.
-  if (access != DISCL_NONEXCLUSIVE || focus != DISCL_BACKGROUND) return DIERR_UNSUPPORTED;
-  return DI_OK;
+  return flags == (DISCL_NONEXCLUSIVE | DISCL_BACKGROUND) ? DI_OK : DIERR_UNSUPPORTED;
 }
 
 InputResult BasicInputDevice::SetDataFormat(const DataFormat& format) {

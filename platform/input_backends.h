@@ -18,9 +18,8 @@ class BasicInputDevice : public DirectInputDevice {
   // `format`: the only data format the device accepts.
   explicit BasicInputDevice(const DataFormat& format) : format_(format) {}
 
-  // Only DISCL_NONEXCLUSIVE | DISCL_BACKGROUND is served (DIERR_UNSUPPORTED
-  // for exclusive or foreground access); DIERR_INVALIDPARAM unless exactly
-  // one flag of each pair is given. The window is not used.
+  // Only DISCL_NONEXCLUSIVE | DISCL_BACKGROUND is served; DIERR_UNSUPPORTED
+  // for any other flags. The window is not used.
   InputResult SetCooperativeLevel(WindowHandle window, uint32_t flags) override;
   // DIERR_INVALIDPARAM for any format but the device's own.
   InputResult SetDataFormat(const DataFormat& format) override;
