@@ -22,7 +22,8 @@ DXJoystick* g_joystick = nullptr;
 
 bool InitDirectInput(platform::InstanceHandle instance) {
   if (g_directInputFailed) return true;
-  const InputResult result = platform::DirectInputCreate(instance, platform::DIRECTINPUT_VERSION, &g_directInput, nullptr);
+  const InputResult result =
+      platform::DirectInputCreate(instance, platform::DIRECTINPUT_VERSION, &g_directInput, nullptr);
   if (InputFailed(result)) {
     g_directInputFailed = true;
     return false;
@@ -49,12 +50,14 @@ void dx_EnsureDirectInput(platform::InstanceHandle instance, bool toConsole) {
   }
 }
 
-// The failure lines of the set-up steps that the three devices share; each
-// takes the failing call's result name.
+// The lines of the set-up steps that the three devices share; each takes
+// the call's result name (an acquire failure line may leave it out).
 struct dx_SetupLines {
   const char* create;
   const char* cooperation;
   const char* format;
+  const char* acquireFailed;
+  const char* loaded;
 };
 
 // Creates the device and sets its cooperative level (shared, background) and
@@ -81,6 +84,17 @@ bool dx_CreateAndFormat(DXInputDevice& d, const platform::DataFormat& format, co
     return false;
   }
   return true;
+}
+
+// Acquires the device and logs the outcome; `acquired` once that worked.
+void dx_Acquire(DXInputDevice& d, const dx_SetupLines& lines) {
+  const InputResult result = d.device->Acquire();
+  if (InputFailed(result)) {
+    LogPrintf(lines.acquireFailed, InputResultName(result));
+    return;
+  }
+  LogPrintf(lines.loaded, InputResultName(result));
+  d.acquired = true;
 }
 
 // Reads the device's state into `data`, acquiring the device again while it
@@ -135,15 +149,10 @@ void DXKeyboard::Init() {
       "DXKeyboard: Can't create keyboard device - %s\n",
       "DXKeyboard: Failed to set cooperation level properly - %s\n",
       "DXKeyboard: Error setting data format - %s\n",
+      "DXKeyboard: Couldn't acquire the keyboard...\n",
+      "DXKeyboard: Loaded keyboard device - %s\n",
   };
-  if (!dx_CreateAndFormat(*this, platform::c_dfDIKeyboard, kLines, nullptr)) return;
-  const InputResult result = device->Acquire();
-  if (InputFailed(result)) {
-    LogPrintf("DXKeyboard: Couldn't acquire the keyboard...\n");
-    return;
-  }
-  LogPrintf("DXKeyboard: Loaded keyboard device - %s\n", InputResultName(result));
-  acquired = true;
+  if (dx_CreateAndFormat(*this, platform::c_dfDIKeyboard, kLines, nullptr)) dx_Acquire(*this, kLines);
 }
 
 InputState* DXKeyboard::Poll() {
@@ -177,15 +186,10 @@ void DXMouse::Init() {
       "DXMouse: Can't create mouse device - %s\n",
       "DXMouse: Failed to set cooperation level properly - %s\n",
       "DXMouse: Error setting data format - %s\n",
+      "DXMouse: Couldnt acquire the mouse...\n",
+      "DXMouse: Loaded mouse device - %s\n",
   };
-  if (!dx_CreateAndFormat(*this, platform::c_dfDIMouse, kLines, nullptr)) return;
-  const InputResult result = device->Acquire();
-  if (InputFailed(result)) {
-    LogPrintf("DXMouse: Couldnt acquire the mouse...\n");
-    return;
-  }
-  LogPrintf("DXMouse: Loaded mouse device - %s\n", InputResultName(result));
-  acquired = true;
+  if (dx_CreateAndFormat(*this, platform::c_dfDIMouse, kLines, nullptr)) dx_Acquire(*this, kLines);
 }
 
 InputState* DXMouse::Poll() {
@@ -216,8 +220,8 @@ MouseSample* DXMouse::PollMotion(BitArray* buttons) {
     (*buttons)[0] = mouse.rgbButtons[0] & 0x80;
     (*buttons)[1] = mouse.rgbButtons[1] & 0x80;
   }
-  auto* sample = new MouseSample(static_cast<float>(mouse.lX), -static_cast<float>(mouse.lY),
-                                 timer.GetTimeSinceReset());
+  auto* sample =
+      new MouseSample(static_cast<float>(mouse.lX), -static_cast<float>(mouse.lY), timer.GetTimeSinceReset());
   timer.Reset();
   return sample;
 }
@@ -274,9 +278,8 @@ int DXJoystick::EnumCallback(const platform::DIDEVICEINSTANCEA* instance, void* 
 
 void DXJoystick::Init() {
   if (g_directInput == nullptr) return;
-  InputResult result =
-      g_directInput->EnumDevices(platform::DIDEVTYPE_JOYSTICK, &DXJoystick::EnumCallback, &deviceGuid,
-                                 platform::DIEDFL_ATTACHEDONLY);
+  const InputResult result = g_directInput->EnumDevices(
+      platform::DIDEVTYPE_JOYSTICK, &DXJoystick::EnumCallback, &deviceGuid, platform::DIEDFL_ATTACHEDONLY);
   if (InputFailed(result)) {
     LogPrintf("DXJoystick: Error occured in enumerating joystick devices - %s\n", InputResultName(result));
     return;
@@ -285,6 +288,8 @@ void DXJoystick::Init() {
       "DXJoystick: Can't create joystick device - %s\n",
       "DXJoystick: Failed to set cooperation level properly - %s\n",
       "DXJoystick: Error setting data format - %s\n",
+      "DXJoystick: Couldnt acquire the joystick - %s\n",
+      "DXJoystick: Loaded joystick device - %s\n",
   };
   if (!dx_CreateAndFormat(*this, platform::c_dfDIJoystick, kLines, &device2)) return;
 
@@ -304,13 +309,7 @@ void DXJoystick::Init() {
   LogPrintf("Setting y-axis dead zone: %f\n", static_cast<double>(deadZone));
   dx_SetDeadZone(device, platform::DIJOFS_Y, deadZoneUnits);
 
-  result = device->Acquire();
-  if (InputFailed(result)) {
-    LogPrintf("DXJoystick: Couldnt acquire the joystick - %s\n", InputResultName(result));
-    return;
-  }
-  LogPrintf("DXJoystick: Loaded joystick device - %s\n", InputResultName(result));
-  acquired = true;
+  dx_Acquire(*this, kLines);
 }
 
 InputState* DXJoystick::Poll() {

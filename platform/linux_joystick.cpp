@@ -61,7 +61,8 @@ int32_t js_Scale(int raw, const js_Axis& axis) {
 
 class LinuxJoystick : public BasicInputDevice {
  public:
-  LinuxJoystick(std::string path, int fd) : BasicInputDevice(c_dfDIJoystick), path_(std::move(path)), fd_(fd) {}
+  LinuxJoystick(std::string path, int fd)
+      : BasicInputDevice(c_dfDIJoystick), path_(std::move(path)), fd_(fd) {}
 
   // DIPROP_RANGE (lMin < lMax) and DIPROP_DEADZONE (at most 10000) of the x
   // or the y axis, addressed by offset.

@@ -87,8 +87,8 @@ TEST(LinuxJoystick, EnumerationReportsEachDeviceFileThatOpensInOrderWithAFallbac
   testing_support::WriteFile(folder.File("js3"), "");
   testing_support::WriteFile(folder.File("js1"), "");
   testing_support::WriteFile(folder.File("event0"), "");
-  const std::vector<std::pair<DeviceGuid, std::string>> both = {
-      {{kJoystickGuidKind, 1}, "Joystick js1"}, {{kJoystickGuidKind, 3}, "Joystick js3"}};
+  const std::vector<std::pair<DeviceGuid, std::string>> both = {{{kJoystickGuidKind, 1}, "Joystick js1"},
+                                                                {{kJoystickGuidKind, 3}, "Joystick js3"}};
   EXPECT_EQ(input.Enumerate(), both);
   EXPECT_EQ(input.Enumerate(1), decltype(both)(both.begin(), both.begin() + 1));
 
@@ -152,8 +152,8 @@ TEST(LinuxJoystick, ReadsScaleTheAxesAroundTheDeadZoneAndSurviveUnplugging) {
 
   // A dead zone of 1000 is 3276.7 raw units around the centre; beyond it
   // the value is 1000 * (|raw| - 3276.7) / (32767 - 3276.7), rounded.
-  const std::pair<int16_t, int32_t> rows[] = {{0, 0},         {3276, 0},       {-3276, 0},    {3300, 1},
-                                              {16384, 444},   {18022, 500},    {-18022, -500}, {32767, 1000},
+  const std::pair<int16_t, int32_t> rows[] = {{0, 0},          {3276, 0},      {-3276, 0},     {3300, 1},
+                                              {16384, 444},    {18022, 500},   {-18022, -500}, {32767, 1000},
                                               {-32767, -1000}, {-32768, -1000}};
   for (const auto& [raw, expected] : rows) {
     controller.Send(JS_EVENT_AXIS, 0, raw);
@@ -211,10 +211,10 @@ TEST_F(XInputTest, KeyboardReadsEachHeldKeyAsItsScanCode) {
   ASSERT_NE(keyboard, nullptr);
   // Scan codes of the PC keyboard (set 1; extended keys with bit 0x80).
   const std::pair<KeySym, int> keys[] = {
-      {XK_Up, 200},     {XK_Down, 208},     {XK_Left, 203},      {XK_Right, 205},   {XK_Escape, 1},
-      {XK_a, 30},       {XK_z, 44},         {XK_space, 57},      {XK_Return, 28},   {XK_F12, 88},
-      {XK_KP_Enter, 156}, {XK_Control_R, 157}, {XK_KP_Divide, 181}, {XK_Home, 199}, {XK_Page_Down, 209},
-      {XK_Delete, 211}, {XK_Super_L, 219},
+      {XK_Up, 200},       {XK_Down, 208},      {XK_Left, 203},      {XK_Right, 205}, {XK_Escape, 1},
+      {XK_a, 30},         {XK_z, 44},          {XK_space, 57},      {XK_Return, 28}, {XK_F12, 88},
+      {XK_KP_Enter, 156}, {XK_Control_R, 157}, {XK_KP_Divide, 181}, {XK_Home, 199},  {XK_Page_Down, 209},
+      {XK_Delete, 211},   {XK_Super_L, 219},
   };
   uint8_t state[256];
   for (const auto& [sym, scanCode] : keys) {

@@ -70,25 +70,24 @@ class FakeSystem : public DirectInput {
   InputResult CreateDevice(const DeviceGuid& guid, DirectInputDevice** device, void*) override {
     *device = nullptr;
     FakeInput& f = *g_fake;
-    FakeDeviceScript* script = nullptr;
-    void* state = nullptr;
-    uint32_t size = 0;
-    if (guid == GUID_SysKeyboard) {
-      script = &f.keyboard, state = f.keys, size = sizeof f.keys;
-    } else if (guid == GUID_SysMouse) {
-      script = &f.mouse, state = &f.mouseState, size = sizeof f.mouseState;
-    } else {
-      for (const DIDEVICEINSTANCEA& instance : f.joysticks) {
-        if (instance.guidInstance == guid) script = &f.joystick, state = &f.joystickState, size = sizeof f.joystickState;
+    if (guid == GUID_SysKeyboard) return Make(f.keyboard, f.keys, sizeof f.keys, device);
+    if (guid == GUID_SysMouse) return Make(f.mouse, &f.mouseState, sizeof f.mouseState, device);
+    for (const DIDEVICEINSTANCEA& instance : f.joysticks) {
+      if (instance.guidInstance == guid) {
+        return Make(f.joystick, &f.joystickState, sizeof f.joystickState, device);
       }
     }
-    if (script == nullptr) return DIERR_DEVICENOTREG;
-    if (InputFailed(script->create)) return script->create;
-    *device = new FakeDevice(*script, state, size);
-    return DI_OK;
+    return DIERR_DEVICENOTREG;
   }
 
   void Release() override { delete this; }
+
+ private:
+  static InputResult Make(FakeDeviceScript& script, void* state, uint32_t size, DirectInputDevice** device) {
+    if (InputFailed(script.create)) return script.create;
+    *device = new FakeDevice(script, state, size);
+    return DI_OK;
+  }
 };
 
 InputResult fake_Create(InstanceHandle, uint32_t, DirectInput** out) {

@@ -18,7 +18,8 @@ struct FakeDeviceScript {
   platform::InputResult dataFormat = platform::DI_OK;
   platform::InputResult acquire = platform::DI_OK;    // the first Acquire
   platform::InputResult reacquire = platform::DI_OK;  // every later Acquire
-  int lostReads = 0;  // the next reads report DIERR_INPUTLOST
+  // The next reads report DIERR_INPUTLOST.
+  int lostReads = 0;
 
   int acquires = 0;
   uint32_t cooperativeFlags = 0;
