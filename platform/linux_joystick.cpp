@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
