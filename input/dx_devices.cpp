@@ -302,8 +302,9 @@ void DXJoystick::Init() {
   ConsoleVariable<float> deadZoneVar("joystick.deadzone", 0.1f);
   const float deadZone = deadZoneVar;
   // The saved value may lie outside 0..1 (or be far too large for an
-  // integer): the device takes 0..10000.
-  const uint32_t deadZoneUnits = static_cast<uint32_t>(std::clamp(deadZone, 0.0f, 1.0f) * 10000.0f);
+  // integer, or no number): the device takes 0..10000.
+  const float fraction = deadZone >= 0.0f ? std::min(deadZone, 1.0f) : 0.0f;
+  const uint32_t deadZoneUnits = static_cast<uint32_t>(fraction * 10000.0f);
   LogPrintf("Setting x-axis dead zone: %f\n", static_cast<double>(deadZone));
   dx_SetDeadZone(device, platform::DIJOFS_X, deadZoneUnits);
   LogPrintf("Setting y-axis dead zone: %f\n", static_cast<double>(deadZone));
