@@ -17,6 +17,10 @@ MainFrame* g_mainFrame = nullptr;
 
 namespace {
 
+// "log.txt" is emptied as the program starts, before the GUI library does,
+// even when the run logs nothing.
+const bool g_logOpened = (OpenLogFile(), true);
+
 // The library's assertion failures become log lines; no dialog may block
 // the program.
 void app_AssertHandler(const wxString& file, int line, const wxString& func, const wxString& cond,

@@ -63,7 +63,7 @@ constexpr const char kDefaultSceneFile[] = "data/scenes/default.sce";
 // later step), the scene reader, RenderInit (needs a current GL context),
 // g_renderEnabled = true, the camera (with the entities "root" and "test"),
 // the scene kDefaultSceneFile (a missing or broken scene keeps what was
-// made, without a message of its own), GlobalInputInit. Call once.
+// made; the scene reader logs a missing file), GlobalInputInit. Call once.
 void GlobalInit();
 
 // Creates the keyboard, mouse and joystick devices from g_hInstance and
