@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# End-to-end test of the main window and its 3-D view, driven from outside as
+# a user would, in a working folder that holds the sample skeleton and a scene
+# of two characters standing still, one behind the other on the camera's
+# line of sight, followed by a section that names a missing motion file.
+#
+#   A start without a display logs nothing, and leaves no "log.txt" of an
+#   earlier run behind.
+#   1st start (view 640 x 480): the view's pixel format has a depth buffer and
+#     double buffering; "log.txt" names the missing motion file; the program
+#     runs on and ends with exit code 0 on a close request.
+#   2nd start (view 480 x 480, the two names swapped, so the other character
+#     is drawn last): the picture is the middle of the first one, unstretched
+#     and with the nearer character in front both times.
+# No output or log line may be a GTK/GLib critical message, a failed
+# assertion or a sanitizer report.
+#
+# usage: window_e2e.sh <tavrin> <make_sample_data> <close_window> <gl_visual>
+#                      <artifact folder> [<LeakSanitizer suppressions>...]
+# The screenshots (and, on failure, the program's output and log) are left in
+# the artifact folder. The test runs on an X server of its own (Xvfb), never on
+# the user's display.
+set -euo pipefail
+
+if (($# < 5)); then
+  echo "usage: $0 <tavrin> <make_sample_data> <close_window> <gl_visual> <artifact folder> [lsan.supp...]" >&2
+  exit 2
+fi
+if [[ "${TAVRIN_E2E_OWN_XVFB:-}" != 1 ]]; then
+  TAVRIN_E2E_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+tavrin=$1
+make_sample_data=$2
+close_window=$3
+gl_visual=$4
+artifacts=$5
+shift 5
+here=$(cd "$(dirname "$0")" && pwd)
+title="Tavrin v1"
+e2e_name=window_e2e
+# shellcheck source=e2e_lib.sh
+source "$here/e2e_lib.sh" "$@"
+
+# The camera looks along +x at the origin from (-4.8, 2.2, 0). Characters
+# without motions stand still in their rest pose; they are drawn in name
+# order.
+write_scene() {
+  cat > "$work/data/data/scenes/default.sce" <<EOF
+// Two characters on one line of sight, nearer ($1) and farther ($2).
+* Character
+CharacterName: $1
+Position: -1 0 0
+END
+* Character
+CharacterName: $2
+Position: 1 0 0
+END
+* MotionData
+MotionName: missing
+AMCFiles: nosuch.amc
+BodyWeights: 0
+END
+EOF
+}
+
+# Closes the window as a window manager would; the program must end with
+# exit code 0 and print nothing it should not.
+close_program() {
+  timeout 10 "$close_window" "$title" > /dev/null || fail "the close request could not be sent"
+  wait_for_exit 60
+  [[ "$rc" == 0 ]] || fail "exit code $rc after the close request"
+  check_clean_output
+}
+
+note "sample data"
+timeout 120 "$make_sample_data" "$work/sample" > /dev/null || fail "make_sample_data failed"
+mkdir -p "$work/data/data/scenes" "$artifacts"
+cp "$work/sample/MartialArts.asf" "$work/data/"
+rm -f "$artifacts"/window_e2e_*
+
+# --- without a display -----------------------------------------------------
+note "start without a display: log.txt starts empty"
+echo "a line of an earlier run" > "$work/data/log.txt"
+(cd "$work/data" && env -u DISPLAY timeout 30 "$tavrin" > out.txt 2>&1) || true
+[[ ! -s "$work/data/log.txt" ]] || fail "log.txt still holds an earlier run's lines"
+
+# --- 1st start -------------------------------------------------------------
+run=1
+note "start 1: pixel format, missing motion file, picture at 640 x 480"
+write_scene alpha beta
+printf '2 console.overlay 0.200000\n' > "$work/data/cvar.ini"
+start_program
+wait_for_window 60
+view=$(view_window "$window" 640 480)
+[[ -n "$view" ]] || fail "no 640 x 480 view window in the frame"
+buffers=$(timeout 10 "$gl_visual" "$view") || fail "cannot read the view's pixel format"
+[[ "$buffers" =~ ^depth\ ([0-9]+)\ double\ 1 ]] || fail "the view is not double-buffered: $buffers"
+((BASH_REMATCH[1] >= 16)) || fail "the view has a depth buffer of ${BASH_REMATCH[1]} bits"
+grep -q "^LoadMotion: cannot open data/motions/nosuch.amc" "$work/data/log.txt" ||
+  fail "log.txt does not name the missing motion file"
+# The camera has reached its place behind the origin.
+sleep 2
+screenshot "$view" "$artifacts/window_e2e_640.png"
+close_program
+
+# --- 2nd start -------------------------------------------------------------
+run=2
+note "start 2: names swapped, picture at 480 x 480"
+write_scene beta alpha
+sed -i 's/^1 gl\.width .*/1 gl.width 480/' "$work/data/cvar.ini"
+start_program
+wait_for_window 60
+view=$(view_window "$window" 480 480)
+[[ -n "$view" ]] || fail "the saved gl.width 480 did not size the view"
+sleep 2
+screenshot "$view" "$artifacts/window_e2e_480.png"
+close_program
+# The same projection scale, so the narrower view shows the middle 480
+# columns of the wider one; rows below the console and above the frame-rate
+# text.
+crop "$artifacts/window_e2e_640.png" "$work/middle_640.png" 480x330+80+110 || fail "cannot crop"
+crop "$artifacts/window_e2e_480.png" "$work/middle_480.png" 480x330+0+110 || fail "cannot crop"
+differ=$(pixel_difference "$work/middle_640.png" "$work/middle_480.png")
+[[ "$differ" =~ ^[0-9]+$ ]] || fail "compare failed: $differ"
+((differ < 50)) || fail "the 480 x 480 picture is not the middle of the 640 x 480 one ($differ pixels differ)"
+
+note "passed; screenshots in $artifacts"
