@@ -1,10 +1,13 @@
 #include "app/main_frame.h"
 
+#include <gtk/gtk.h>
 #include <wx/icon.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/notebook.h>
 #include <wx/panel.h>
+
+#include <algorithm>
 
 #include "app/app.h"
 #include "app/app_globals.h"
@@ -18,6 +21,15 @@ namespace {
 // 3-D sash, 3-D border, live update while dragging.
 constexpr long kMainSplitterStyle = wxSP_3DSASH | wxSP_3DBORDER | wxSP_LIVE_UPDATE;
 static_assert(kMainSplitterStyle == 0x380, "splitter style bits");
+
+// The narrowest width at which GTK can draw the notebook (its scroll arrows
+// and its widest tab), plus the sash: the notebook pane's share of the
+// inner splitter's minimum pane size.
+int frame_NotebookPaneMinimum(wxNotebook* notebook, const wxSplitterWindow* splitter) {
+  gint minimum = 0;
+  gtk_widget_get_preferred_width(notebook->GetHandle(), &minimum, nullptr);
+  return std::max(minimum, 1) + splitter->GetSashSize();
+}
 
 }  // namespace
 
@@ -91,6 +103,11 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
   outerSplitter->SplitHorizontally(innerSplitter, playerPanel);
   outerSplitter->SetSashPosition(glHeight, true);
   outerSplitter->SetMinimumPaneSize(kOuterMinimumPaneSize);
+  // A pane narrower than the notebook can be drawn would make GTK complain,
+  // and a minimum of 0 would let a drag to the edge or a double-click on the
+  // sash remove a pane for good: both panes keep the notebook's minimum,
+  // whatever gl.width holds.
+  innerSplitter->SetMinimumPaneSize(frame_NotebookPaneMinimum(notebook, innerSplitter));
   innerSplitter->SplitVertically(glView, notebook);
   innerSplitter->SetSashPosition(glWidth, true);
 

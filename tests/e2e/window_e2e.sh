@@ -12,6 +12,9 @@
 #   2nd start (view 480 x 480, the two names swapped, so the other character
 #     is drawn last): the picture is the middle of the first one, unstretched
 #     and with the nearer character in front both times.
+#   3rd start (a saved gl.width of 790 in the 800-pixel frame): the notebook
+#     keeps a width at which GTK draws it; dragging the sash to the frame's
+#     right edge and double-clicking the sash leave both panes.
 # No output or log line may be a GTK/GLib critical message, a failed
 # assertion or a sanitizer report.
 #
@@ -73,6 +76,14 @@ close_program() {
   check_clean_output
 }
 
+# Sets `view` and `view_width` to the id and width of the 3-D view: the
+# frame's native child window 480 pixels (gl.height) high.
+find_view() {
+  read -r view view_width < <(timeout 10 xwininfo -id "$window" -children |
+    awk '{for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x480\+/) {split($i, s, "x"); print $1, s[1]; exit}}') ||
+    fail "no view window 480 pixels high in the frame"
+}
+
 note "sample data"
 timeout 120 "$make_sample_data" "$work/sample" > /dev/null || fail "make_sample_data failed"
 mkdir -p "$work/data/data/scenes" "$artifacts"
@@ -124,5 +135,25 @@ crop "$artifacts/window_e2e_480.png" "$work/middle_480.png" 480x330+0+110 || fai
 differ=$(pixel_difference "$work/middle_640.png" "$work/middle_480.png")
 [[ "$differ" =~ ^[0-9]+$ ]] || fail "compare failed: $differ"
 ((differ < 50)) || fail "the 480 x 480 picture is not the middle of the 640 x 480 one ($differ pixels differ)"
+
+# --- 3rd start -------------------------------------------------------------
+run=3
+note "start 3: a narrow notebook pane, a drag to the edge, a double-click on the sash"
+sed -i 's/^1 gl\.width .*/1 gl.width 790/' "$work/data/cvar.ini"
+start_program
+wait_for_window 60
+find_view
+((view_width < 700)) || fail "the saved gl.width 790 left the notebook $((800 - view_width)) pixels or less"
+timeout 10 xdotool mousemove --sync --window "$view" $((view_width + 2)) 200 mousedown 1 \
+  mousemove_relative --sync 100 0 mousemove_relative --sync 200 0 mouseup 1 || fail "cannot drag the sash"
+sleep 0.3
+find_view
+((view_width < 700)) || fail "dragging the sash to the right edge removed the notebook"
+timeout 10 xdotool mousemove --sync --window "$view" $((view_width + 2)) 200 click --repeat 2 --delay 80 1 ||
+  fail "cannot double-click the sash"
+sleep 0.3
+find_view
+((view_width < 700)) || fail "a double-click on the sash removed the notebook"
+close_program
 
 note "passed; screenshots in $artifacts"
