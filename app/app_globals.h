@@ -75,7 +75,8 @@ void GlobalInputInit();
 // model-view matrix selected: UpdateInput, UpdateControls on every entry of
 // g_controlPanels first to last, Update on every entity in EntityMap's name
 // order, RenderFrame. Does not swap buffers. A panel destroyed by another
-// panel's UpdateControls during the walk is not called.
+// panel's UpdateControls during the walk is not called; every other panel
+// that was in the list when the walk began is called once.
 void GlobalUpdate();
 
 // Stops the engine: deletes the console (its destructor writes "cvar.ini")
