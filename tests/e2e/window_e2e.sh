@@ -11,10 +11,13 @@
 #     runs on and ends with exit code 0 on a close request.
 #   2nd start (view 480 x 480, the two names swapped, so the other character
 #     is drawn last): the picture is the middle of the first one, unstretched
-#     and with the nearer character in front both times.
+#     and with the nearer character in front both times. Two SIGTERMs while
+#     the About box (Ctrl-A) is open wait for it; its OK then ends the program
+#     in order: exit code 0, "cvar.ini" written.
 #   3rd start (a saved gl.width of 790 in the 800-pixel frame): the notebook
 #     keeps a width at which GTK draws it; dragging the sash to the frame's
 #     right edge and double-clicking the sash leave both panes.
+#   4th start, on an X server that then ends: "cvar.ini" is written.
 # No output or log line may be a GTK/GLib critical message, a failed
 # assertion or a sanitizer report.
 #
@@ -76,6 +79,10 @@ close_program() {
   check_clean_output
 }
 
+# Stops the extra X server of the steps below.
+extras=()
+trap 'for p in "${extras[@]}"; do kill "$p" 2> /dev/null || true; done; cleanup' EXIT
+
 # Sets `view` and `view_width` to the id and width of the 3-D view: the
 # frame's native child window 480 pixels (gl.height) high.
 find_view() {
@@ -126,7 +133,24 @@ view=$(view_window "$window" 480 480)
 [[ -n "$view" ]] || fail "the saved gl.width 480 did not size the view"
 sleep 2
 screenshot "$view" "$artifacts/window_e2e_480.png"
-close_program
+rm "$work/data/cvar.ini"  # read at start; written again at the end
+timeout 10 xdotool mousemove --sync --window "$view" 100 100 key ctrl+a || fail "cannot send Ctrl-A"
+main_window=$window
+title="About Tavrin" wait_for_window 10
+about=$window
+window=$main_window
+kill -TERM "$pid"
+sleep 0.3
+kill -TERM "$pid"
+sleep 0.5
+kill -0 "$pid" 2> /dev/null || fail "SIGTERM ended the program while the About box was open"
+timeout 5 xdotool search --onlyvisible --name "^${title}\$" > /dev/null ||
+  fail "the main window vanished while the About box was open"
+timeout 10 xdotool windowfocus --sync "$about" key Return || fail "cannot press OK in the About box"
+wait_for_exit 60
+[[ "$rc" == 0 ]] || fail "exit code $rc after SIGTERM and the About box's OK"
+[[ "$(cvar_value "$work/data/cvar.ini" gl.width)" == 480 ]] || fail "no cvar.ini written after SIGTERM"
+check_clean_output
 # The same projection scale, so the narrower view shows the middle 480
 # columns of the wider one; rows below the console and above the frame-rate
 # text.
@@ -155,5 +179,24 @@ sleep 0.3
 find_view
 ((view_width < 700)) || fail "a double-click on the sash removed the notebook"
 close_program
+
+# --- 4th start -------------------------------------------------------------
+run=4
+note "start 4: the X server ends"
+Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp > "$work/display" 2> /dev/null &
+extras+=($!)
+for _ in $(seq 1 50); do [[ -s "$work/display" ]] && break; sleep 0.1; done
+[[ -s "$work/display" ]] || fail "no second X server"
+own_display=$DISPLAY
+export DISPLAY=":$(cat "$work/display")"
+start_program
+wait_for_window 60
+rm "$work/data/cvar.ini"
+kill "${extras[0]}"
+wait_for_exit 30
+export DISPLAY=$own_display
+[[ -f "$work/data/cvar.ini" ]] || fail "no cvar.ini written when the X server ended (exit code $rc)"
+grep -q "^App: the connection to the display is lost" "$work/data/log.txt" || fail "log.txt does not tell the lost display"
+check_clean_output
 
 note "passed; screenshots in $artifacts"
