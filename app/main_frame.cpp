@@ -31,6 +31,33 @@ int frame_NotebookPaneMinimum(wxNotebook* notebook, const wxSplitterWindow* spli
   return std::max(minimum, 1) + splitter->GetSashSize();
 }
 
+// The frame is realized before it is shown (the 3-D view needs its native
+// window during start-up), so under a window manager the library learns the
+// decorations' size only from the manager's _NET_FRAME_EXTENTS once the frame
+// is mapped, and then keeps the client size, which makes the outer size
+// larger than asked. When that property first arrives, the asked outer size
+// is set again, after the library has taken the decorations in.
+struct FrameSizeRequest {
+  wxFrame* frame;
+  wxSize size;
+};
+
+gboolean frame_OnFirstFrameExtents(GtkWidget* widget, GdkEventProperty* event, gpointer data) {
+  if (event->atom != gdk_atom_intern_static_string("_NET_FRAME_EXTENTS")) return FALSE;
+  const FrameSizeRequest request = *static_cast<FrameSizeRequest*>(data);
+  g_signal_handlers_disconnect_by_data(widget, data);  // frees data
+  request.frame->CallAfter([request] { request.frame->SetSize(request.size); });
+  return FALSE;
+}
+
+void frame_AskSizeAgainWithDecorations(wxFrame* frame, const wxSize& size) {
+  // Through void (*)(): GTK calls the handler with its own signature.
+  const auto handler = reinterpret_cast<GCallback>(reinterpret_cast<void (*)()>(frame_OnFirstFrameExtents));
+  g_signal_connect_data(frame->GetHandle(), "property-notify-event", handler, new FrameSizeRequest{frame, size},
+                        [](gpointer data, GClosure*) { delete static_cast<FrameSizeRequest*>(data); },
+                        G_CONNECT_AFTER);
+}
+
 }  // namespace
 
 MainSplitter::MainSplitter(wxFrame* parent, wxWindowID id)
@@ -113,6 +140,7 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
 
   CreateStatusBar(2, wxSTB_SIZEGRIP, 0);
   SetStatusText("Ready", 0);
+  frame_AskSizeAgainWithDecorations(this, size);
 }
 
 MainFrame::~MainFrame() {

@@ -56,7 +56,9 @@ class MainFrame : public wxFrame {
   // variables (int, defaults 480 and 640) read once here after GlobalInit,
   // so saved values win (a sash position out of reach is moved to the
   // nearest one allowed); a status bar of two fields showing "Ready". Call
-  // once; the frame is not shown.
+  // once; the frame is not shown. Under a window manager `size` is the outer
+  // size, decorations included: the frame asks for it once more when the
+  // manager has told the decorations' size.
   MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
   // Clears g_mainFrame (app/app.h) when it points at this frame, so no
   // handler that runs later (a signal, a late mouse event) reaches the

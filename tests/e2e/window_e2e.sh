@@ -14,9 +14,10 @@
 #     and with the nearer character in front both times. Two SIGTERMs while
 #     the About box (Ctrl-A) is open wait for it; its OK then ends the program
 #     in order: exit code 0, "cvar.ini" written.
-#   3rd start (a saved gl.width of 790 in the 800-pixel frame): the notebook
-#     keeps a width at which GTK draws it; dragging the sash to the frame's
-#     right edge and double-clicking the sash leave both panes.
+#   3rd start, under a window manager (openbox): the frame's outer size is
+#     800 x 630 at (50, 50); a saved gl.width of 790 leaves the notebook a
+#     width at which GTK draws it; dragging the sash to the frame's right edge
+#     and double-clicking the sash leave both panes.
 #   4th start, on an X server that then ends: "cvar.ini" is written.
 # No output or log line may be a GTK/GLib critical message, a failed
 # assertion or a sanitizer report.
@@ -79,7 +80,7 @@ close_program() {
   check_clean_output
 }
 
-# Stops the extra X server of the steps below.
+# Stops the window manager and the extra X server of the steps below.
 extras=()
 trap 'for p in "${extras[@]}"; do kill "$p" 2> /dev/null || true; done; cleanup' EXIT
 
@@ -162,10 +163,25 @@ differ=$(pixel_difference "$work/middle_640.png" "$work/middle_480.png")
 
 # --- 3rd start -------------------------------------------------------------
 run=3
-note "start 3: a narrow notebook pane, a drag to the edge, a double-click on the sash"
+note "start 3 under openbox: frame geometry, a narrow notebook pane, a drag to the edge, a double-click on the sash"
+command -v openbox > /dev/null || fail "openbox is needed (scripts/packages.txt)"
+openbox > "$work/openbox.txt" 2>&1 &
+extras+=($!)
+for _ in $(seq 1 50); do
+  timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" && break
+  sleep 0.1
+done
 sed -i 's/^1 gl\.width .*/1 gl.width 790/' "$work/data/cvar.ini"
 start_program
 wait_for_window 60
+# The decorations' sizes (left, right, top, bottom) around the client window.
+sleep 1
+read -r left right top bottom < <(timeout 10 xprop -id "$window" _NET_FRAME_EXTENTS | tr -d ',' |
+  awk '{print $3, $4, $5, $6}')
+[[ -n "$bottom" ]] || fail "the window manager gave the frame no decorations"
+outer="$(($(window_field "$window" "Absolute upper-left X") - left)),$(($(window_field "$window" "Absolute upper-left Y") - top))"
+outer+=" $(($(window_field "$window" Width) + left + right))x$(($(window_field "$window" Height) + top + bottom))"
+[[ "$outer" == "50,50 800x630" ]] || fail "under a window manager the frame is $outer, not 50,50 800x630"
 find_view
 ((view_width < 700)) || fail "the saved gl.width 790 left the notebook $((800 - view_width)) pixels or less"
 timeout 10 xdotool mousemove --sync --window "$view" $((view_width + 2)) 200 mousedown 1 \
@@ -179,6 +195,7 @@ sleep 0.3
 find_view
 ((view_width < 700)) || fail "a double-click on the sash removed the notebook"
 close_program
+kill "${extras[0]}"
 
 # --- 4th start -------------------------------------------------------------
 run=4
@@ -192,7 +209,7 @@ export DISPLAY=":$(cat "$work/display")"
 start_program
 wait_for_window 60
 rm "$work/data/cvar.ini"
-kill "${extras[0]}"
+kill "${extras[1]}"
 wait_for_exit 30
 export DISPLAY=$own_display
 [[ -f "$work/data/cvar.ini" ]] || fail "no cvar.ini written when the X server ended (exit code $rc)"
