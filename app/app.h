@@ -30,10 +30,10 @@ class App : public wxApp {
   App();
 
   // Routes the library's log messages to the program's log and installs the
-  // SIGINT / SIGTERM and lost-display handling; then sets g_hInstance, builds the main frame
-  // "Tavrin v1" at (50, 50) with an outer size of 800 x 630 (start-up runs
-  // inside), sets g_hWnd, shows the frame and stores it in g_mainFrame.
-  // Always true.
+  // SIGINT / SIGTERM and lost-display handling; then sets g_hInstance,
+  // builds the main frame "Tavrin v1" at (50, 50) with an outer size of
+  // 800 x 630 (start-up runs inside), sets g_hWnd, shows the frame and stores
+  // it in g_mainFrame. Always true.
   bool OnInit() override;
   // GlobalShutdown (writes "cvar.ini"). Returns 1; the program's exit code
   // is that of the event loop (0 after the main window closed).

@@ -15,9 +15,9 @@
 class GLView : public wxGLCanvas {
  public:
   // Creates the canvas with an RGBA pixel format with a depth buffer (at
-  // least 16 bits) and double buffering, then makes its OpenGL context current at
-  // once, so that start-up can set up OpenGL and load the scene before the
-  // frame is shown. On GTK the canvas needs a native window for that, so the
+  // least 16 bits) and double buffering, then makes its OpenGL context
+  // current at once, so that start-up can set up OpenGL and load the scene
+  // before the frame is shown. On GTK the canvas needs a native window for that, so the
   // canvas and its parents up to the frame are realized here. When no context
   // can be made current a line is logged and the view never draws.
   // `width` and `height` start as the given size (-1 for the default size).

@@ -75,7 +75,8 @@ void RenderInit() {
 }
 
 void RenderProjection() {
-  // Read at each call: a changed value takes effect at the next start.
+  // Read only at start-up (RenderInit, the view's first frame): a changed
+  // value takes effect at the next start.
   ConsoleVariable<float> nearClip("gl.nearclip", 0.1f);
   ConsoleVariable<float> farClip("gl.farclip", 50.0f);
 

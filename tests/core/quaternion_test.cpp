@@ -200,12 +200,12 @@ TEST(QuaternionTest, SlerpSubtendsTheFraction) {
 // -0.99999) the argument is limited to 1.
 TEST(QuaternionTest, AngleToFollowsTheOffsetDotProduct) {
   const std::pair<float, double> cases[] = {
-      {1.0f, 0.0044721397},   // acos(0.99999)
-      {0.5f, 1.0472090985},   // acos(0.49999) = pi/3 + 0.00001 / sin(pi/3)
-      {0.0f, 1.5707863268},   // acos(0.00001) = pi/2 - 0.00001
-      {-0.5f, 1.0471860040},  // acos(0.50001), not acos(0.49999)
-      {-0.75f, 0.7227191292}, // acos(0.75001) = acos(0.75) - 0.00001 / sin(acos(0.75))
-      {-1.0f, 0.0},           // q against -q: acos(1)
+      {1.0f, 0.0044721397},    // acos(0.99999)
+      {0.5f, 1.0472090985},    // acos(0.49999) = pi/3 + 0.00001 / sin(pi/3)
+      {0.0f, 1.5707863268},    // acos(0.00001) = pi/2 - 0.00001
+      {-0.5f, 1.0471860040},   // acos(0.50001), not acos(0.49999)
+      {-0.75f, 0.7227191292},  // acos(0.75001) = acos(0.75) - 0.00001 / sin(acos(0.75))
+      {-1.0f, 0.0},            // q against -q: acos(1)
   };
   for (const auto& [w, angle] : cases) {
     const Quaternion q(0.0f, 0.0f, static_cast<float>(std::sqrt(1.0 - double{w} * w)), w);
