@@ -131,6 +131,10 @@ class CutoffOnlyTransitionGraph : public TransitionGraph {
   void OnTransition(int target) override;
 };
 
+// How many threads GenerateGraph compares frames on: `count`, or one per
+// processor for 0 (the default) and below. Every count gives the same graph.
+void SetGenerationThreads(int count);
+
 // 1 -> FixedFrameTransitionGraph, 2 -> RandomTransitionGraph with period 175;
 // 0 and every other type -> null (no graph, no file). The graph is complete
 // when returned; the caller keeps it and never deletes it.
