@@ -137,19 +137,39 @@ constexpr int kRowsPerBlock = 16;
 class graph_Scan {
  public:
   graph_Scan(const Motion& motion, int n, double w, RandomSequence* random)
-      : motion_(motion), n_(n), w_(w), random_(random), i_(0), srcEnd_(motion.GetSegmentEnd(0)) {}
+      : motion_(motion), w_(w), random_(random), i_(0), srcEnd_(motion.GetSegmentEnd(0)) {
+    // The rules' tests on whole frames: f < n - w, |j - i| <= 3 w and
+    // end - f <= w hold exactly when f < end_, |j - i| <= near_ and
+    // end - f <= tail_ (limited to n, past which every such test is
+    // settled). w >= n leaves no source.
+    const auto whole = [n](double frames) { return frames < n ? static_cast<int>(frames) : n; };
+    end_ = n - w > 0.0 ? whole(std::ceil(n - w)) : 0;
+    near_ = whole(std::floor(3.0 * w));
+    tail_ = whole(std::floor(w));
+    // The next target after j is trunc(j + W + r) (W rounded to single
+    // precision, r the draw modulo 5). For the usual windows that is j plus
+    // a whole step of each r for every target of the motion; when it is,
+    // the walk adds the step.
+    const float step = static_cast<float>(w);
+    const auto next = [step](int j, int r) {
+      return static_cast<int>(static_cast<float>(j) + step + static_cast<float>(r));
+    };
+    for (int r = 0; r < 5; ++r) steps_[r] = next(0, r);
+    wholeSteps_ = true;
+    for (int j = 1; j < end_ && wholeSteps_; ++j) {
+      for (int r = 0; r < 5; ++r) wholeSteps_ = wholeSteps_ && next(j, r) - j == steps_[r];
+    }
+  }
 
   // The next rows into `block`; false, the block untouched, when no row is
   // left.
   bool Next(graph_RowBlock* block) {
     // A copy the compiler can keep close at hand in the loop below.
     RandomSequence random = *random_;
-    // The step between targets rounds W to single precision first.
     const float step = static_cast<float>(w_);
-    const double w = w_;
     bool any = false;
-    while (i_ < n_ - w && block->sources.size() < kRowsPerBlock) {
-      if (srcEnd_ - i_ <= w) {
+    while (i_ < end_ && block->sources.size() < kRowsPerBlock) {
+      if (srcEnd_ - i_ <= tail_) {
         // The source's window does not fit its clip with a frame to spare.
         i_ = srcEnd_ + 1;
         srcEnd_ = motion_.GetSegmentEnd(i_);
@@ -163,19 +183,20 @@ class graph_Scan {
       block->first.push_back(block->targets.size());
       int tgtEnd = motion_.GetSegmentEnd(0);
       int j = 0;
-      while (j < n_ - w) {
-        if (std::abs(j - i_) <= 3.0 * w) {
-          j = static_cast<int>(i_ + 3.0 * w + 1.0);
+      while (j < end_) {
+        if (std::abs(j - i_) <= near_) {
+          j = static_cast<int>(i_ + 3.0 * w_ + 1.0);
           continue;
         }
-        if (tgtEnd - j <= w) {
+        if (tgtEnd - j <= tail_) {
           j = tgtEnd + 1;
           tgtEnd = motion_.GetSegmentEnd(j);
           continue;
         }
         block->targets.push_back(j);
-        const float r = static_cast<float>(random.Next() % 5);
-        j = static_cast<int>(static_cast<float>(j) + step + r);
+        const int r = random.Next() % 5;
+        j = wholeSteps_ ? j + steps_[r]
+                        : static_cast<int>(static_cast<float>(j) + step + static_cast<float>(r));
       }
       ++i_;
     }
@@ -186,9 +207,13 @@ class graph_Scan {
 
  private:
   const Motion& motion_;
-  const int n_;
   const double w_;
   RandomSequence* random_;
+  int end_;
+  int near_;
+  int tail_;
+  int steps_[5];
+  bool wholeSteps_;
   int i_;
   int srcEnd_;
 };
