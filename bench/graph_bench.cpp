@@ -158,7 +158,8 @@ void Generate(benchmark::State& state) {
   bench_Report(state, data.metricCalls[metric]);
 }
 
-// One generation takes seconds: a single timed run of each.
+// A plain generation takes seconds: one timed run of each. The program's
+// generator counts by the median of five.
 BENCHMARK(GenerateBaseline)
     ->ArgName("metric")
     ->Arg(2)
@@ -168,9 +169,10 @@ BENCHMARK(GenerateBaseline)
     ->UseRealTime();
 BENCHMARK(Generate)
     ->ArgNames({"threads", "metric"})
-    ->ArgsProduct({{0, 1, 2, 4}, {2, 0}})
+    ->ArgsProduct({{0, 1}, {2, 0}})
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
+    ->Iterations(1)
+    ->Repetitions(5)
     ->UseRealTime();
 
 }  // namespace
