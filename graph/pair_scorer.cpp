@@ -156,16 +156,16 @@ struct scorer_DotTerms : scorer_Rotations {
   }
 };
 
-// Lower bounds of the joint-angle terms d * d * w, where d is the float
-// acos(c) of c = |a - 0.00001| (at most 1) and a = |dot|, as AngleTerm:
-// acos(c) >= sqrt(2 (1 - c)) for every c in [-1, 1] (acos(c) =
-// 2 asin(sqrt((1 - c) / 2)) and asin(x) >= x), and 1 - c > K - a with K just
-// below 1 - 0.00002. With the C library's acos well within 2^-30 of the true
-// value, the roundings to float of acos and of its square lose less than
-// 2^-21, and the bound's own roundings are paid for by the factor
-// 2 (1 - 2^-18): max(0, (K - a) * 2 (1 - 2^-18)) <= d * d, each rounded, so
-// the weighted bounds summed in the metric's order never exceed its sums.
-// No acos is taken.
+// Lower bounds of the joint-angle terms d * d * w, without any acos. As in
+// AngleTerm, d is acos(c) rounded to float, c = |a - 0.00001| (at most 1) and
+// a = |dot|. For every c in [-1, 1], acos(c) = 2 asin(sqrt((1 - c) / 2)) >=
+// sqrt(2 (1 - c)), as asin(x) >= x; and 1 - c exceeds K - a (K = 0.99998)
+// by 0.00001 or more. With the C library's acos well within 2^-30 of the true value,
+// the float roundings of acos and of its square lose less than 2^-21, while
+// the bound's own roundings stay below the 2^-18 that the factor
+// 2 (1 - 2^-18) gives away: max(0, (K - a) * 2 (1 - 2^-18)) <= d * d as
+// rounded. Rounding keeps order, so the weighted bounds summed in the
+// metric's order never exceed the metric's sums.
 struct scorer_AngleBounds : scorer_Rotations {
   static constexpr float kBelowOne = 0.99998f;
   static constexpr float kTwice = 2.0f - 1.0f / 131072.0f;

@@ -11,19 +11,19 @@ class MotionController;
 // EvaluateTransition's side effects (writing graph.eval_threshold, loading
 // the joint-position cache): call EvaluateTransition once before
 // constructing it. It reads the settings (motionctrl.evaltype,
-// motionctrl.transition_time) and copies the frames it compares when
-// constructed; later changes do not reach it, and the controller must only
-// outlive it.
+// motionctrl.transition_time) when constructed and copies the values it
+// compares; the joint-angle metric also reads the motion's frames, so the
+// controller and its motion must outlive it unchanged.
 class PairScorer {
  public:
   // `threshold`: the edge threshold that scores are compared with.
   PairScorer(const MotionController& controller, float threshold);
 
   // Scores the pairs (from, to[c]), c = 0 to count - 1, into score[c]. A
-  // score that reaches the threshold is EvaluateTransition(from, to[c]); any
-  // other lies below the threshold too but may differ from it, since a pair
-  // is no longer summed once its running total (or a lower bound of it)
-  // shows that it cannot reach the threshold.
+  // score that reaches the threshold is EvaluateTransition(from, to[c]);
+  // every other score lies below the threshold, as that value does, but may
+  // differ from it: a pair is no longer summed once its running total (or a
+  // lower bound of it) shows that it cannot reach the threshold.
   void ScoreRow(int from, const int* to, int count, float* score) const;
 
   // Whether a score reaches the threshold.

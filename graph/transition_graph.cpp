@@ -243,9 +243,11 @@ void graph_EvaluateBlock(const graph_RowBlock& block, const PairScorer& scorer, 
 // PairScorer then gives the same scores for all pairs, on any thread.
 void graph_Generate(MotionController* owner, const Motion& motion, int n, double w, GraphNode* nodes) {
   graph_Scan scan(motion, n, w, &GraphRandom());
-  // Every row has its own source frame, so there are at most n rows: the
-  // vector never grows while other threads read it.
-  std::vector<graph_RowBlock> blocks(static_cast<size_t>(n) / kRowsPerBlock + 1);
+  // Every row has its own source frame, so there are at most n rows in
+  // n / kRowsPerBlock + 1 blocks, and one block more that the walk leaves
+  // untouched when it ends: the vector never grows while other threads read
+  // it.
+  std::vector<graph_RowBlock> blocks(static_cast<size_t>(n) / kRowsPerBlock + 2);
   size_t scanned = 0;
   const graph_RowBlock* firstPairs = nullptr;
   while (firstPairs == nullptr && scan.Next(&blocks[scanned])) {
@@ -353,8 +355,9 @@ void TransitionGraph::GenerateGraph() {
   graph_table::Register(motion, nodes, n);
 
   LogPrintf("GenerateGraph: generating %s...", name.c_str());
-  // A window that is not positive would walk the targets backwards for ever:
-  // such a graph keeps its nodes without edges.
+  // W is read once: nothing changes it while the graph generates. A window
+  // that is not positive would walk the targets backwards for ever: such a
+  // graph keeps its nodes without edges.
   const double w = TransitionFrames();
   if (w >= 0.0) graph_Generate(owner, *motion, n, w, nodes);
   LogPrintf("GenerateGraph: done generating %s...", name.c_str());

@@ -97,8 +97,8 @@ class FixedFrameTransitionGraph : public TransitionGraph {
   void OnTransition(int target) override;
 };
 
-// Heaviest edge; leaves when rand() % period is 0 (about 1 in `period`
-// updates).
+// Heaviest edge; leaves when the next number of GraphRandom() (the C
+// library's rand() sequence) % period is 0: about 1 in `period` updates.
 class RandomTransitionGraph : public TransitionGraph {
  public:
   RandomTransitionGraph(MotionController* owner, int period);
