@@ -154,8 +154,9 @@ class graph_Scan {
     const auto next = [step](int j, int r) {
       return static_cast<int>(static_cast<float>(j) + step + static_cast<float>(r));
     };
-    for (int r = 0; r < 5; ++r) steps_[r] = next(0, r);
-    wholeSteps_ = true;
+    // Only with targets (then w < n) is every step a frame count.
+    wholeSteps_ = end_ > 0;
+    for (int r = 0; r < 5 && wholeSteps_; ++r) steps_[r] = next(0, r);
     for (int j = 1; j < end_ && wholeSteps_; ++j) {
       for (int r = 0; r < 5; ++r) wholeSteps_ = wholeSteps_ && next(j, r) - j == steps_[r];
     }
@@ -212,7 +213,7 @@ class graph_Scan {
   int end_;
   int near_;
   int tail_;
-  int steps_[5];
+  int steps_[5] = {};
   bool wholeSteps_;
   int i_;
   int srcEnd_;

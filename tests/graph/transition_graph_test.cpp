@@ -199,10 +199,13 @@ TEST_F(GraphTest, ShortestMotionsWithEdges) {
   EXPECT_EQ(EdgeList(m73, 73), "");
   CutoffOnlyTransitionGraph m74(SwayingClip("m74", 74, {74}));
   EXPECT_EQ(EdgeList(m74, 74), "0>55 55>0 ");
-  // A window that is not positive gives nodes without edges, at once.
-  transitionTime = -0.2f;
-  CutoffOnlyTransitionGraph backwards(SwayingClip("backwards", 300, {300}));
-  EXPECT_EQ(EdgeList(backwards, 300), "");
+  // A window that is not positive, or longer than any motion, gives nodes
+  // without edges, at once.
+  for (float seconds : {-0.2f, 1e30f}) {
+    transitionTime = seconds;
+    CutoffOnlyTransitionGraph graph(SwayingClip("odd", 300, {300}));
+    EXPECT_EQ(EdgeList(graph, 300), "") << seconds;
+  }
 }
 
 TEST_F(GraphTest, MotionsWithoutFramesGetEmptyGraphsAndNoFile) {
