@@ -1,14 +1,17 @@
 // Transition graph generation speed on real data: the motion joined from all
 // ten clips of ../shared/mocap/cmu02 (12 815 frames; or the folder named by
-// TAVRIN_MOCAP), with the default window and the joint-position metric. Each
-// figure is also given as a ratio of times against a baseline measured in
-// the same run:
+// TAVRIN_MOCAP), with the default window, for the joint-position metric (2,
+// the default) and the joint-angle metric (0). Each figure is also given as a
+// ratio of times against a baseline measured in the same run:
 //
-//   GenerateBaseline  the generation rules as plain nested loops (the same
-//                     metric calls and rand() draws, edges into vectors)
-//   Generate          TransitionGraph::GenerateGraph
+//   GenerateBaseline/metric:m     the generation rules as plain nested loops
+//                                 (one metric call per candidate pair, the C
+//                                 library's rand(), edges into vectors)
+//   Generate/threads:t/metric:m   TransitionGraph::GenerateGraph on t threads
+//                                 (0: one per processor)
 //
-// items_per_second counts metric calls. Without the capture data both are
+// Generate fails when its edges differ in any bit from the baseline's.
+// items_per_second counts candidate pairs. Without the capture data all are
 // skipped with a message.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -16,12 +19,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "bench/ratio_reporter.h"
+#include "core/console_variable.h"
 #include "graph/motion_controller.h"
+#include "graph/random_sequence.h"
 #include "graph/transition_graph.h"
 #include "motion/motion.h"
 #include "tests/support/plain_graph.h"
@@ -45,7 +51,9 @@ struct BenchData {
   Motion* motion = nullptr;
   MotionController* controller = nullptr;
   BenchGraph* graph = nullptr;
-  size_t metricCalls = 0;  // per generation
+  // Per metric: the baseline's edges and its number of metric calls.
+  std::vector<std::vector<GraphEdge>> plain[3];
+  size_t metricCalls[3] = {};
 };
 
 // Loads the ten clips as one motion in a temporary working folder, once;
@@ -77,7 +85,6 @@ BenchData* bench_Data() {
     std::printf("graph_bench: %d frames in %zu clips\n", d->motion->frameCount,
                 d->motion->segmentEnds.size());
     d->controller = d->motion->CreateController(0);
-    d->controller->EvaluateTransition(0, 0);  // loads the joint positions
     // A placeholder table lets the graph be built without generating; the
     // benchmarks then generate into fresh tables.
     NodeTableMap()[d->motion] = new GraphNode[d->motion->frameCount];
@@ -96,32 +103,34 @@ bool bench_Skip(benchmark::State& state) {
 
 void bench_Report(benchmark::State& state, size_t calls) {
   state.SetItemsProcessed(static_cast<int64_t>(calls) * static_cast<int64_t>(state.iterations()));
-  state.SetLabel(std::to_string(calls) + " metric calls per generation");
+  state.SetLabel(std::to_string(calls) + " candidate pairs");
+}
+
+// The plain generation with `metric`, its edges and calls kept for the
+// comparison with the program's generator.
+void bench_Plain(int metric) {
+  BenchData& data = *bench_Data();
+  ConsoleVariable<int>("motionctrl.evaltype", 2) = metric;
+  std::srand(1);
+  data.metricCalls[metric] = 0;
+  data.plain[metric] = testing_support::PlainGenerateGraph(data.controller, &data.metricCalls[metric]);
 }
 
 void GenerateBaseline(benchmark::State& state) {
   if (bench_Skip(state)) return;
-  BenchData& data = *bench_Data();
-  size_t calls = 0;
-  for (auto _ : state) {
-    calls = 0;
-    std::srand(1);
-    auto rows = testing_support::PlainGenerateGraph(data.controller, &calls);
-    benchmark::DoNotOptimize(rows.data());
-  }
-  data.metricCalls = calls;
-  bench_Report(state, calls);
+  const int metric = static_cast<int>(state.range(0));
+  for (auto _ : state) bench_Plain(metric);
+  bench_Report(state, bench_Data()->metricCalls[metric]);
 }
 
 void Generate(benchmark::State& state) {
   if (bench_Skip(state)) return;
   BenchData& data = *bench_Data();
+  const int metric = static_cast<int>(state.range(1));
+  if (data.metricCalls[metric] == 0) bench_Plain(metric);  // the baseline did not run: untimed
+  ConsoleVariable<int>("motionctrl.evaltype", 2) = metric;
+  SetGenerationThreads(static_cast<int>(state.range(0)));
   const int n = data.motion->frameCount;
-  if (data.metricCalls == 0) {  // the baseline did not run: count untimed
-    std::srand(1);
-    testing_support::PlainGenerateGraph(data.controller, &data.metricCalls);
-  }
-  size_t edges = 0;
   for (auto _ : state) {
     state.PauseTiming();
     // Unregister (and free) the previous table so that the graph generates.
@@ -129,19 +138,42 @@ void Generate(benchmark::State& state) {
     NodeTableMap().erase(data.motion);
     for (int k = 0; k < n; ++k) delete previous[k].info;
     delete[] previous;
-    std::srand(1);
+    GraphRandom().Seed(1);
     state.ResumeTiming();
     data.graph->GenerateGraph();
     benchmark::DoNotOptimize(data.graph->nodes);
   }
-  for (int k = 0; k < n; ++k) edges += data.graph->GetNode(k)->edges.size();
+  size_t edges = 0;
+  for (int k = 0; k < n; ++k) {
+    const std::vector<GraphEdge>& row = data.graph->GetNode(k)->edges;
+    const std::vector<GraphEdge>& plain = data.plain[metric][k];
+    edges += row.size();
+    if (row.size() != plain.size() ||
+        (!row.empty() && std::memcmp(row.data(), plain.data(), row.size() * sizeof row[0]) != 0)) {
+      state.SkipWithError(("edges of frame " + std::to_string(k) + " differ from the plain rules'").c_str());
+      return;
+    }
+  }
   state.counters["edges"] = static_cast<double>(edges);
-  bench_Report(state, data.metricCalls);
+  bench_Report(state, data.metricCalls[metric]);
 }
 
-// One generation takes seconds: a single timed run of each.
-BENCHMARK(GenerateBaseline)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
-BENCHMARK(Generate)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+// A plain generation takes seconds: one timed run of each. The program's
+// generator counts by the median of five.
+BENCHMARK(GenerateBaseline)
+    ->ArgName("metric")
+    ->Arg(2)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+BENCHMARK(Generate)
+    ->ArgNames({"threads", "metric"})
+    ->ArgsProduct({{0, 1}, {2, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->UseRealTime();
 
 }  // namespace
 

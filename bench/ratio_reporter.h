@@ -2,17 +2,17 @@
 
 // A console reporter that, after the usual table, prints each benchmark's time
 // as a ratio against the baseline of its group measured in the same run, so the
-// figures compare across machines. A benchmark's group is the part of its
-// name before the first '/'; the baseline of a group is the benchmark whose
-// name (before any '/') ends in "Baseline", e.g. "LookupBaseline" for
-// "Lookup...". Groups are matched by the text before "Baseline".
+// figures compare across machines. A baseline is a benchmark whose function
+// name ends in "Baseline"; its group is the function name before that suffix
+// ("Lookup" for "LookupBaseline"). A benchmark belongs to the group when its
+// function name begins with the group's name and its arguments end with the
+// baseline's ("threads:0/metric:2" against "metric:2"). A benchmark run with
+// repetitions counts by the median of its repetitions.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace bench_support {
@@ -22,40 +22,44 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-      times_.emplace_back(run.benchmark_name(), run.GetAdjustedRealTime());
+      if (run.error_occurred) continue;
+      const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (single || median) {
+        times_.push_back({run.run_name.function_name, run.run_name.args, run.run_name.str(),
+                          run.GetAdjustedRealTime()});
+      }
     }
   }
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::map<std::string, double> baselines;
-    for (const auto& [name, time] : times_) {
-      const std::string base = name.substr(0, name.find('/'));
-      const std::string suffix = "Baseline";
-      if (base.size() > suffix.size() &&
-          base.compare(base.size() - suffix.size(), suffix.size(), suffix) == 0) {
-        baselines[base.substr(0, base.size() - suffix.size()) + name.substr(base.size())] = time;
-      }
-    }
+    const std::string suffix = "Baseline";
+    const auto endsWith = [](const std::string& text, const std::string& end) {
+      return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    };
     std::printf("\nRatios against the baseline of the same run (lower is faster):\n");
-    for (const auto& [name, time] : times_) {
-      for (const auto& [prefix, baseline] : baselines) {
-        const std::string group = prefix.substr(0, prefix.find('/'));
-        const std::string args = prefix.substr(group.size());
-        if (name.compare(0, group.size(), group) == 0 &&
-            name.size() >= args.size() &&
-            name.compare(name.size() - args.size(), args.size(), args) == 0 &&
-            name.find("Baseline") == std::string::npos) {
-          std::printf("  %-48s %8.3f x %s\n", name.c_str(), time / baseline,
-                      (group + "Baseline" + args).c_str());
+    for (const Entry& entry : times_) {
+      if (endsWith(entry.function, suffix)) continue;
+      for (const Entry& baseline : times_) {
+        if (!endsWith(baseline.function, suffix) || baseline.function.size() == suffix.size()) continue;
+        const std::string group = baseline.function.substr(0, baseline.function.size() - suffix.size());
+        if (entry.function.compare(0, group.size(), group) == 0 && endsWith(entry.args, baseline.args)) {
+          std::printf("  %-48s %8.3f x %s (%.1f times as fast)\n", entry.name.c_str(),
+                      entry.time / baseline.time, baseline.name.c_str(), baseline.time / entry.time);
         }
       }
     }
   }
 
  private:
-  std::vector<std::pair<std::string, double>> times_;
+  struct Entry {
+    std::string function;
+    std::string args;
+    std::string name;
+    double time;
+  };
+  std::vector<Entry> times_;
 };
 
 // Runs every registered benchmark with the ratio reporter.

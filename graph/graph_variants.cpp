@@ -1,9 +1,9 @@
 // The graph variants: when to leave the current stretch of a clip. All of
 // them jump to the heaviest edge of the current frame.
 #include <climits>
-#include <cstdlib>
 
 #include "graph/motion_controller.h"
+#include "graph/random_sequence.h"
 #include "graph/transition_graph.h"
 
 namespace {
@@ -48,7 +48,7 @@ int RandomTransitionGraph::ChooseNext(int frame) { return variant_HeaviestEdge(t
 bool RandomTransitionGraph::ShouldLeave() {
   // One draw per update, also while a transition runs; a period below 1
   // never leaves (rather than dividing by zero).
-  const int draw = std::rand();
+  const int draw = GraphRandom().Next();
   return period >= 1 && draw % period == 0;
 }
 

@@ -2,16 +2,24 @@
 // pose metric, and the per-update walk.
 #include "graph/transition_graph.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "core/log.h"
 #include "core/name_registry.h"
 #include "graph/motion_controller.h"
+#include "graph/pair_scorer.h"
+#include "graph/random_sequence.h"
 #include "motion/motion.h"
 
 std::map<std::string, TransitionGraph*>& GraphRegistry() {
@@ -100,13 +108,207 @@ namespace {
 // The edge threshold; each metric call writes its own value here.
 ConsoleVariable<float> g_evalThreshold("graph.eval_threshold", 1.0f);
 
+// Threads that evaluate candidate pairs; 0: one per processor.
+int g_generationThreads = 0;
+
 // Whether the owner plays frames at all; a controller whose motion is missing
 // or failed to load (node count -1) gets a graph without a table.
 bool graph_HasFrames(const MotionController* owner) {
   return owner->GetMotion() != nullptr && owner->nodeCount >= 0;
 }
 
+// A block of consecutive source rows and their candidate targets, in the
+// order the rules visit them.
+struct graph_RowBlock {
+  std::vector<int> sources;
+  // Row r's targets are targets[first[r]] to targets[first[r + 1] - 1].
+  std::vector<size_t> first;
+  std::vector<int> targets;
+};
+
+// Rows per block: a block is scanned in tens of microseconds and compared in
+// hundreds.
+constexpr int kRowsPerBlock = 16;
+
+// The walk over the sources and targets of an n-frame motion with a window
+// of w frames (w >= 0), which draws one number from `random` after every
+// candidate pair, a block of rows at a time. Which pairs are candidates does
+// not depend on any score, so the walk may run ahead of the comparisons.
+class graph_Scan {
+ public:
+  graph_Scan(const Motion& motion, int n, double w, RandomSequence* random)
+      : motion_(motion), w_(w), random_(random), i_(0), srcEnd_(motion.GetSegmentEnd(0)) {
+    // The rules' tests on whole frames: f < n - w, |j - i| <= 3 w and
+    // end - f <= w hold exactly when f < end_, |j - i| <= near_ and
+    // end - f <= tail_ (limited to n, past which every such test is
+    // settled). w >= n leaves no source.
+    const auto whole = [n](double frames) { return frames < n ? static_cast<int>(frames) : n; };
+    end_ = n - w > 0.0 ? whole(std::ceil(n - w)) : 0;
+    near_ = whole(std::floor(3.0 * w));
+    tail_ = whole(std::floor(w));
+    // The next target after j is trunc(j + W + r) (W rounded to single
+    // precision, r the draw modulo 5). For the usual windows that is j plus
+    // a whole step of each r for every target of the motion; when it is,
+    // the walk adds the step.
+    const float step = static_cast<float>(w);
+    const auto next = [step](int j, int r) {
+      return static_cast<int>(static_cast<float>(j) + step + static_cast<float>(r));
+    };
+    // Only with targets (then w < n) is every step a frame count.
+    wholeSteps_ = end_ > 0;
+    for (int r = 0; r < 5 && wholeSteps_; ++r) steps_[r] = next(0, r);
+    for (int j = 1; j < end_ && wholeSteps_; ++j) {
+      for (int r = 0; r < 5; ++r) wholeSteps_ = wholeSteps_ && next(j, r) - j == steps_[r];
+    }
+  }
+
+  // The next rows into `block`; false, the block untouched, when no row is
+  // left.
+  bool Next(graph_RowBlock* block) {
+    // A copy the compiler can keep close at hand in the loop below.
+    RandomSequence random = *random_;
+    const float step = static_cast<float>(w_);
+    bool any = false;
+    while (i_ < end_ && block->sources.size() < kRowsPerBlock) {
+      if (srcEnd_ - i_ <= tail_) {
+        // The source's window does not fit its clip with a frame to spare.
+        i_ = srcEnd_ + 1;
+        srcEnd_ = motion_.GetSegmentEnd(i_);
+        continue;
+      }
+      if (!any) {
+        *block = graph_RowBlock();
+        any = true;
+      }
+      block->sources.push_back(i_);
+      block->first.push_back(block->targets.size());
+      int tgtEnd = motion_.GetSegmentEnd(0);
+      int j = 0;
+      while (j < end_) {
+        if (std::abs(j - i_) <= near_) {
+          j = static_cast<int>(i_ + 3.0 * w_ + 1.0);
+          continue;
+        }
+        if (tgtEnd - j <= tail_) {
+          j = tgtEnd + 1;
+          tgtEnd = motion_.GetSegmentEnd(j);
+          continue;
+        }
+        block->targets.push_back(j);
+        const int r = random.Next() % 5;
+        j = wholeSteps_ ? j + steps_[r]
+                        : static_cast<int>(static_cast<float>(j) + step + static_cast<float>(r));
+      }
+      ++i_;
+    }
+    if (any) block->first.push_back(block->targets.size());
+    *random_ = random;
+    return any;
+  }
+
+ private:
+  const Motion& motion_;
+  const double w_;
+  RandomSequence* random_;
+  int end_;
+  int near_;
+  int tail_;
+  int steps_[5] = {};
+  bool wholeSteps_;
+  int i_;
+  int srcEnd_;
+};
+
+// Compares the block's pairs and appends those that reach the threshold to
+// their source's node, in candidate order. `scores` is scratch space.
+void graph_EvaluateBlock(const graph_RowBlock& block, const PairScorer& scorer, GraphNode* nodes,
+                         std::vector<float>* scores) {
+  for (size_t r = 0; r < block.sources.size(); ++r) {
+    const int i = block.sources[r];
+    const int* targets = block.targets.data() + block.first[r];
+    const int count = static_cast<int>(block.first[r + 1] - block.first[r]);
+    scores->resize(static_cast<size_t>(count));
+    scorer.ScoreRow(i, targets, count, scores->data());
+    for (int c = 0; c < count; ++c) {
+      if (scorer.Reaches((*scores)[c])) nodes[i].edges.push_back(GraphEdge{targets[c], (*scores)[c]});
+    }
+  }
+}
+
+// Builds the edges of an n-frame motion's nodes with a window of w frames
+// (w >= 0). This thread walks the candidate pairs and hands them on a block
+// at a time; the others (and this one, once the walk is done) compare them,
+// each block on one thread. The first pair is compared through
+// EvaluateTransition, which writes the metric's threshold and loads what the
+// metric reads, as the run of such calls that the rules describe would; a
+// PairScorer then gives the same scores for all pairs, on any thread.
+void graph_Generate(MotionController* owner, const Motion& motion, int n, double w, GraphNode* nodes) {
+  graph_Scan scan(motion, n, w, &GraphRandom());
+  // Every row has its own source frame, so there are at most n rows in
+  // n / kRowsPerBlock + 1 blocks, and one block more that the walk leaves
+  // untouched when it ends: the vector never grows while other threads read
+  // it.
+  std::vector<graph_RowBlock> blocks(static_cast<size_t>(n) / kRowsPerBlock + 2);
+  size_t scanned = 0;
+  const graph_RowBlock* firstPairs = nullptr;
+  while (firstPairs == nullptr && scan.Next(&blocks[scanned])) {
+    if (!blocks[scanned].targets.empty()) firstPairs = &blocks[scanned];
+    ++scanned;
+  }
+  if (firstPairs == nullptr) return;  // no pair to compare
+  size_t row = 0;
+  while (firstPairs->first[row + 1] == 0) ++row;
+  owner->EvaluateTransition(firstPairs->sources[row], firstPairs->targets[0]);
+  const PairScorer scorer(*owner, g_evalThreshold);
+
+  std::mutex mutex;
+  std::condition_variable more;
+  size_t published = scanned;  // blocks that may be compared (under mutex)
+  bool walked = false;         // no block will follow (under mutex)
+  std::atomic<size_t> claimed{0};
+  const auto compare = [&] {
+    std::vector<float> scores;
+    for (;;) {
+      const size_t b = claimed.fetch_add(1);
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        more.wait(lock, [&] { return b < published || walked; });
+        if (b >= published) return;
+      }
+      graph_EvaluateBlock(blocks[b], scorer, nodes, &scores);
+      blocks[b] = graph_RowBlock();  // its memory serves the next blocks
+    }
+  };
+  const int threads = g_generationThreads > 0
+                          ? g_generationThreads
+                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back(compare);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: fewer do the work
+    }
+  }
+  while (scan.Next(&blocks[scanned])) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      published = ++scanned;
+    }
+    more.notify_all();
+  }
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    walked = true;
+  }
+  more.notify_all();
+  compare();
+  for (std::thread& helper : helpers) helper.join();
+}
+
 }  // namespace
+
+void SetGenerationThreads(int count) { g_generationThreads = count > 0 ? count : 0; }
 
 TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
     : owner(owner_), nodes(nullptr) {
@@ -154,44 +356,11 @@ void TransitionGraph::GenerateGraph() {
   graph_table::Register(motion, nodes, n);
 
   LogPrintf("GenerateGraph: generating %s...", name.c_str());
-  // W is read afresh at each comparison, as the blend and the walk read it. A
-  // window that is not positive would walk the targets backwards for ever:
-  // such a graph keeps its nodes without edges.
-  if (TransitionFrames() >= 0.0) {
-    int srcEnd = motion->GetSegmentEnd(0);
-    int i = 0;
-    while (i < n - TransitionFrames()) {
-      if (srcEnd - i <= TransitionFrames()) {
-        // The source's window does not fit its clip with a frame to spare.
-        i = srcEnd + 1;
-        srcEnd = motion->GetSegmentEnd(i);
-        continue;
-      }
-      std::vector<GraphEdge>& edges = nodes[i].edges;
-      int tgtEnd = motion->GetSegmentEnd(0);
-      int j = 0;
-      while (j < n - TransitionFrames()) {
-        if (std::abs(j - i) <= 3.0 * TransitionFrames()) {
-          j = static_cast<int>(i + 3.0 * TransitionFrames() + 1.0);
-          continue;
-        }
-        if (tgtEnd - j <= TransitionFrames()) {
-          j = tgtEnd + 1;
-          tgtEnd = motion->GetSegmentEnd(j);
-          continue;
-        }
-        const float s = owner->EvaluateTransition(i, j);
-        // The metric has just written its own threshold.
-        if (s >= static_cast<float>(g_evalThreshold)) {
-          edges.push_back(GraphEdge{j, s});
-        }
-        const float step = static_cast<float>(TransitionFrames());
-        const float r = static_cast<float>(std::rand() % 5);
-        j = static_cast<int>(static_cast<float>(j) + step + r);
-      }
-      ++i;
-    }
-  }
+  // W is read once: nothing changes it while the graph generates. A window
+  // that is not positive would walk the targets backwards for ever: such a
+  // graph keeps its nodes without edges.
+  const double w = TransitionFrames();
+  if (w >= 0.0) graph_Generate(owner, *motion, n, w, nodes);
   LogPrintf("GenerateGraph: done generating %s...", name.c_str());
 }
 

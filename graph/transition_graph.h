@@ -97,8 +97,8 @@ class FixedFrameTransitionGraph : public TransitionGraph {
   void OnTransition(int target) override;
 };
 
-// Heaviest edge; leaves when rand() % period is 0 (about 1 in `period`
-// updates).
+// Heaviest edge; leaves when the next number of GraphRandom() (the C
+// library's rand() sequence) % period is 0: about 1 in `period` updates.
 class RandomTransitionGraph : public TransitionGraph {
  public:
   RandomTransitionGraph(MotionController* owner, int period);
@@ -130,6 +130,10 @@ class CutoffOnlyTransitionGraph : public TransitionGraph {
   bool ShouldLeave() override;
   void OnTransition(int target) override;
 };
+
+// How many threads GenerateGraph compares frames on: `count`, or one per
+// processor for 0 (the default) and below. Every count gives the same graph.
+void SetGenerationThreads(int count);
 
 // 1 -> FixedFrameTransitionGraph, 2 -> RandomTransitionGraph with period 175;
 // 0 and every other type -> null (no graph, no file). The graph is complete

@@ -166,27 +166,6 @@ void skeleton_ChainStep(const Bone& bone, Matrix4d frame, Vector3* position) {
   *position = *position + Vector3(moved[0], moved[1], moved[2]);
 }
 
-// All 31 joint positions at once. Each joint continues from its chain
-// parent's frame and position, which are exactly the values GetJointPosition
-// reaches on the way, so the results are bit for bit the same as 31 calls of
-// it at a fraction of the cost. Parents come before children in index order.
-void skeleton_AllJointPositions(const Skeleton& skeleton, Vector3* positions) {
-  Matrix4d frames[kJointCount];
-  for (int j = 0; j < kJointCount; ++j) {
-    int chain[kMaxChainLength];
-    int length = 0;
-    Skeleton::FindChainToBone(j, chain, &length);
-    if (length < 2) {
-      MatrixIdentity(frames[j]);
-      positions[j] = skeleton.rootPosition;
-    } else {
-      MatrixCopy(frames[chain[length - 2]], frames[j]);
-      positions[j] = positions[chain[length - 2]];
-    }
-    skeleton_ChainStep(skeleton.bones[j], frames[j], &positions[j]);
-  }
-}
-
 }  // namespace
 
 Skeleton::Skeleton(const std::string& file, float scale)
@@ -513,6 +492,26 @@ void Skeleton::GetJointPosition(int joint, Vector3* out) const {
   *out = position;
 }
 
+void Skeleton::GetJointPositions(Vector3 out[kJointCount]) const {
+  // Each joint continues from its chain parent's frame and position, which
+  // are exactly the values GetJointPosition reaches on the way. Parents come
+  // before children in index order.
+  Matrix4d frames[kJointCount];
+  for (int j = 0; j < kJointCount; ++j) {
+    int chain[kMaxChainLength];
+    int length = 0;
+    FindChainToBone(j, chain, &length);
+    if (length < 2) {
+      MatrixIdentity(frames[j]);
+      out[j] = rootPosition;
+    } else {
+      MatrixCopy(frames[chain[length - 2]], frames[j]);
+      out[j] = out[chain[length - 2]];
+    }
+    skeleton_ChainStep(bones[j], frames[j], &out[j]);
+  }
+}
+
 void Skeleton::FindChainToBone(int joint, int* chain, int* length) {
   *length = 0;
   for (int row = 0; row < kKinematicChainCount; ++row) {
@@ -545,7 +544,7 @@ void MarkerSet::ComputeFromPosture(const Posture& posture) {
   body.root = Vector3(0.0f, 0.0f, 0.0f);
   body.rotation[0] = Quaternion(0.0f, 0.0f, 0.0f, 1.0f);
   skeleton.SetPosture(body);
-  skeleton_AllJointPositions(skeleton, positions);
+  skeleton.GetJointPositions(positions);
 }
 
 void BlendPostures(float t, const Posture& a, const Posture& b, Posture* out) {

@@ -162,6 +162,9 @@ class Skeleton {
   // along the joint's kinematic chain from the root. The root (and any joint
   // outside 0..30) gives rootPosition. out must not be null.
   void GetJointPosition(int joint, Vector3* out) const;
+  // All 31 joint positions into out[0..30], bit for bit as GetJointPosition
+  // of each, in one pass down the tree.
+  void GetJointPositions(Vector3 out[kJointCount]) const;
 
   // The path from the root to `joint` as joint indices (root first, the joint
   // last) into chain[], which must hold kMaxChainLength ints; *length is

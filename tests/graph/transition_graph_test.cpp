@@ -16,6 +16,7 @@
 
 #include "core/log.h"
 #include "graph/motion_controller.h"
+#include "graph/random_sequence.h"
 #include "motion/motion.h"
 #include "tests/graph/graph_test_helpers.h"
 #include "tests/support/plain_graph.h"
@@ -74,9 +75,9 @@ namespace {
 
 using GraphTest = graph_test::GraphFixture;
 
-// A clip of default postures cut at `ends` and a controller for it without a
-// graph, whose joint positions sway with the frame (period about 90 frames),
-// so that the position metric finds some windows alike and others not.
+// A clip cut at `ends` and a controller for it without a graph, whose joint
+// rotations and positions sway with the frame (period about 90 frames), so
+// that every metric finds some windows alike and others not.
 MotionController* SwayingClip(const std::string& name, int frames, std::vector<int> ends) {
   Motion* motion = new Motion(name, frames, 0);
   motion->segmentEnds = std::move(ends);
@@ -84,7 +85,9 @@ MotionController* SwayingClip(const std::string& name, int frames, std::vector<i
   controller->markerCache = new MarkerSet[frames];
   for (int f = 0; f < frames; ++f) {
     for (int j = 1; j < kJointCount; ++j) {
-      controller->markerCache[f].positions[j] = Vector3(0.0f, 0.1f * std::sin(f * 0.07f + j), 0.0f);
+      const float sway = std::sin(f * 0.07f + j);
+      motion->frames[f].rotation[j] = Quaternion(12.0f * sway, 0.0f, 0.0f);
+      controller->markerCache[f].positions[j] = Vector3(0.0f, 0.1f * sway, 0.0f);
     }
   }
   return controller;
@@ -136,27 +139,36 @@ TEST_F(GraphTest, NamesRegistersAndSharesOneTablePerMotion) {
 }
 
 TEST_F(GraphTest, GeneratorMatchesThePlainRulesBitForBit) {
-  evalType = 2;
-  // Two clips of 500 and 400 frames, with the default window and with a
-  // shorter one whose product with 120 is not a whole number.
-  for (float seconds : {0.15f, 0.1f}) {
-    SCOPED_TRACE(seconds);
-    transitionTime = seconds;
-    MotionController* controller =
-        SwayingClip(seconds == 0.15f ? "sway" : "short", 900, {500, 900});
-    std::srand(1);
+  // Two clips of 500 and 400 frames; each metric, with the default window or
+  // shorter ones whose product with 120 is not a whole number (11.9999993:
+  // the targets step by 11, 12 or 13 frames alike; 12.0000002; 0.6: windows
+  // of no frame, every pair scores 1.0), on one thread or on several.
+  const struct {
+    int metric;
+    float seconds;
+    int threads;
+  } cases[] = {{2, 0.15f, 1}, {2, std::nextafter(0.1f, 0.0f), 3}, {0, 0.15f, 4},
+               {1, 0.1f, 1},  {0, 0.005f, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.metric << ", " << c.seconds << " s, " << c.threads);
+    evalType = c.metric;
+    transitionTime = c.seconds;
+    SetGenerationThreads(c.threads);
+    MotionController* controller = SwayingClip("sway", 900, {500, 900});
+    GraphRandom().Seed(1);
     FixedFrameTransitionGraph graph(controller);
-    const int next = std::rand();
     std::srand(1);
     size_t calls = 0;
     const graph_test::Rows plain = testing_support::PlainGenerateGraph(controller, &calls);
-    EXPECT_EQ(std::rand(), next);  // the same number of draws
+    EXPECT_EQ(GraphRandom().Next(), std::rand());  // the same draws, as many
     graph_test::ExpectSameRows(&graph, plain);
-    // Some windows are alike (about a third), the others are not.
+    // Some windows are alike, the others are not.
     size_t edges = 0;
     for (const auto& row : plain) edges += row.size();
-    EXPECT_TRUE(edges > calls / 5 && edges < calls / 2) << edges << " of " << calls;
+    EXPECT_TRUE(c.seconds < 0.01f ? edges == calls : edges > calls / 5 && edges < calls / 2)
+        << edges << " of " << calls;
   }
+  SetGenerationThreads(0);
 }
 
 TEST_F(GraphTest, SourcesAndTargetsStayClearOfClipEnds) {
@@ -187,10 +199,13 @@ TEST_F(GraphTest, ShortestMotionsWithEdges) {
   EXPECT_EQ(EdgeList(m73, 73), "");
   CutoffOnlyTransitionGraph m74(SwayingClip("m74", 74, {74}));
   EXPECT_EQ(EdgeList(m74, 74), "0>55 55>0 ");
-  // A window that is not positive gives nodes without edges, at once.
-  transitionTime = -0.2f;
-  CutoffOnlyTransitionGraph backwards(SwayingClip("backwards", 300, {300}));
-  EXPECT_EQ(EdgeList(backwards, 300), "");
+  // A window that is not positive, or longer than any motion, gives nodes
+  // without edges, at once.
+  for (float seconds : {-0.2f, 1e30f}) {
+    transitionTime = seconds;
+    CutoffOnlyTransitionGraph graph(SwayingClip("odd", 300, {300}));
+    EXPECT_EQ(EdgeList(graph, 300), "") << seconds;
+  }
 }
 
 TEST_F(GraphTest, MotionsWithoutFramesGetEmptyGraphsAndNoFile) {
@@ -300,11 +315,11 @@ TEST_F(GraphTest, CutoffNearTheEndOfEachClip) {
 TEST_F(GraphTest, RandomAndTimedLeaving) {
   MotionController* controller = SwayingClip("leave", 400, {400});
   RandomTransitionGraph random(controller, 175);
-  // One draw per call.
+  // One draw per call, from the sequence of the C library's rand().
   std::srand(7);
   int expected = 0;
   for (int k = 0; k < 17500; ++k) expected += std::rand() % 175 == 0;
-  std::srand(7);
+  GraphRandom().Seed(7);
   int leaves = 0;
   for (int k = 0; k < 17500; ++k) leaves += random.ShouldLeave();
   EXPECT_EQ(leaves, expected);
