@@ -83,6 +83,6 @@ void CameraPanel::OnChoice(wxCommandEvent& event) {
 
 void CameraPanel::OnSlider(wxCommandEvent& event) {
   // The page's sliders have the ids 2 to 4, which no other control shares.
-  const auto* slider = wxDynamicCast(FindWindow(event.GetId()), wxSlider);
+  const auto* slider = dynamic_cast<wxSlider*>(FindWindow(event.GetId()));
   if (slider != nullptr) SetCameraVariableFromSlider(event.GetId(), slider->GetValue());
 }

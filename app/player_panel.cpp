@@ -17,11 +17,6 @@ constexpr int kSpeedSpinWidth = 50;
 // Space between two controls of the button row, and around the strip's edge.
 constexpr int kPlayerGap = 5;
 
-// A button of the row, at its natural size until the layout places it.
-wxButton* playerpanel_Button(wxWindow* parent, wxWindowID id, const wxString& label) {
-  return new wxButton(parent, id, label, wxDefaultPosition, wxDefaultSize, 0, wxDefaultValidator, "button");
-}
-
 // Constraints of a control of the button row after `left`.
 void playerpanel_RowConstraints(wxWindow* control, wxWindow* slider, wxWindow* left) {
   auto* c = new wxLayoutConstraints;
@@ -85,26 +80,40 @@ PlayerPanel::PlayerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
   c->bottom.SameAs(controllerBox, wxBottom, kPlayerGap);
   controllerChoice->SetConstraints(c);
 
-  rewindButton = playerpanel_Button(this, kRewindButtonId, "<<");
-  c = new wxLayoutConstraints;
-  c->top.SameAs(positionSlider, wxBottom, 0);
-  c->bottom.SameAs(this, wxBottom, kPlayerGap);
-  c->left.SameAs(positionSlider, wxLeft, 0);
-  c->width.AsIs();
-  c->height.AsIs();
-  rewindButton->SetConstraints(c);
-  stepBackButton = playerpanel_Button(this, kStepBackButtonId, "<");
-  playerpanel_RowConstraints(stepBackButton, positionSlider, rewindButton);
-  stopButton = playerpanel_Button(this, kStopButtonId, "[]");
-  playerpanel_RowConstraints(stopButton, positionSlider, stepBackButton);
-  playButton = playerpanel_Button(this, kPlayButtonId, "Play");
-  playerpanel_RowConstraints(playButton, positionSlider, stopButton);
-  pauseButton = playerpanel_Button(this, kPauseButtonId, "||");
-  playerpanel_RowConstraints(pauseButton, positionSlider, playButton);
-  stepForwardButton = playerpanel_Button(this, kStepForwardButtonId, ">");
-  playerpanel_RowConstraints(stepForwardButton, positionSlider, pauseButton);
-  endButton = playerpanel_Button(this, kEndButtonId, ">>");
-  playerpanel_RowConstraints(endButton, positionSlider, stepForwardButton);
+  // The row, left to right; "<<" starts under the slider's left edge and
+  // reaches down to the strip's bottom margin, each other control stands
+  // 5 pixels right of the one before.
+  const struct {
+    wxButton* PlayerPanel::*field;
+    wxWindowID id;
+    const char* label;
+  } row[] = {
+      {&PlayerPanel::rewindButton, kRewindButtonId, "<<"},
+      {&PlayerPanel::stepBackButton, kStepBackButtonId, "<"},
+      {&PlayerPanel::stopButton, kStopButtonId, "[]"},
+      {&PlayerPanel::playButton, kPlayButtonId, "Play"},
+      {&PlayerPanel::pauseButton, kPauseButtonId, "||"},
+      {&PlayerPanel::stepForwardButton, kStepForwardButtonId, ">"},
+      {&PlayerPanel::endButton, kEndButtonId, ">>"},
+  };
+  wxWindow* left = nullptr;
+  for (const auto& entry : row) {
+    wxButton* button = new wxButton(this, entry.id, entry.label, wxDefaultPosition, wxDefaultSize, 0,
+                                    wxDefaultValidator, "button");
+    this->*entry.field = button;
+    if (left == nullptr) {
+      c = new wxLayoutConstraints;
+      c->top.SameAs(positionSlider, wxBottom, 0);
+      c->bottom.SameAs(this, wxBottom, kPlayerGap);
+      c->left.SameAs(positionSlider, wxLeft, 0);
+      c->width.AsIs();
+      c->height.AsIs();
+      button->SetConstraints(c);
+    } else {
+      playerpanel_RowConstraints(button, positionSlider, left);
+    }
+    left = button;
+  }
 
   speedSpin = new wxSpinCtrl(this, kSpeedSpinId, "", wxDefaultPosition, wxDefaultSize, wxSP_ARROW_KEYS,
                              kSpeedSpinMin, kSpeedSpinMax, 100, "wxSpinCtrl");
@@ -112,7 +121,7 @@ PlayerPanel::PlayerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
   speedSpin->SetValue(100);
   // GTK draws a spin control no narrower than its natural width.
   speedSpin->SetSize(std::max(kSpeedSpinWidth, speedSpin->GetBestSize().x), speedSpin->GetSize().y);
-  playerpanel_RowConstraints(speedSpin, positionSlider, endButton);
+  playerpanel_RowConstraints(speedSpin, positionSlider, left);
 }
 
 void PlayerPanel::UpdateControls() {

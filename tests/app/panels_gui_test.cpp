@@ -229,7 +229,7 @@ TEST_F(PanelsGuiTest, CameraPageSetsTheCameraAndFollowsItsVariables) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(sliders[i]->GetRect(), wxRect(6, sliderTops[i], 117, 40)) << i;
   std::vector<wxPoint> labels;
   for (wxWindow* child : page->GetChildren()) {
-    if (wxDynamicCast(child, wxStaticText) != nullptr) labels.push_back(child->GetPosition());
+    if (dynamic_cast<wxStaticText*>(child) != nullptr) labels.push_back(child->GetPosition());
   }
   EXPECT_EQ(labels, (std::vector<wxPoint>{{11, 115}, {11, 160}, {11, 200}}));
 
