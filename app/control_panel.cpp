@@ -13,6 +13,8 @@ constexpr int kChoiceBelowBoxTop = 15;
 }  // namespace
 
 wxRect CenterRectIn(const wxRect& outer, int width, int height) {
+  // An empty outer rectangle has no centre to speak of: its corner.
+  if (outer.width == 0 || outer.height == 0) return wxRect(outer.GetPosition(), wxSize(width, height));
   const double dx = (1.0 - static_cast<double>(width) / outer.width) * outer.width * 0.5;
   const double dy = (1.0 - static_cast<double>(height) / outer.height) * outer.height * 0.5;
   return wxRect(outer.x + static_cast<int>(dx), outer.y + static_cast<int>(dy) + 2, width, height);

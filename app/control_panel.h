@@ -24,7 +24,8 @@ class ControlPanel : public wxPanel, public ControlPanelEntry {
 // A rectangle of `width` x `height` centred in `outer`: x = outer.x +
 // (1 - width / outer.width) x outer.width x 0.5 and y = outer.y + (1 -
 // height / outer.height) x outer.height x 0.5 + 2, in floating point, each
-// offset truncated toward zero.
+// offset truncated toward zero. An outer rectangle of width or height 0
+// gives its top left corner.
 wxRect CenterRectIn(const wxRect& outer, int width, int height);
 
 // The notebook pages stack their controls in a column at the page's left
