@@ -3,6 +3,7 @@
 #include <wx/debug.h>
 #include <wx/event.h>
 #include <wx/log.h>
+#include <wx/modalhook.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -11,12 +12,20 @@
 #include "app/gl_view.h"
 #include "app/main_frame.h"
 #include "app/view_input.h"
+#include "core/cvar_file.h"
 #include "core/log.h"
 #include "input/view_input.h"
+
+// After the library's headers: X11's macros (None, Status) would clash.
+#include <X11/Xlib.h>
 
 MainFrame* g_mainFrame = nullptr;
 
 namespace {
+
+// "log.txt" is emptied as the program starts, before the GUI library does,
+// even when the run logs nothing.
+const bool g_logOpened = (OpenLogFile(), true);
 
 // The library's assertion failures become log lines; no dialog may block
 // the program.
@@ -46,16 +55,63 @@ class app_LogTarget : public wxLog {
   }
 };
 
-// SIGINT and SIGTERM (Ctrl-C in a terminal, a plain kill) close the main
-// window like its close box, so the shutdown still writes "cvar.ini". Runs
-// from the event loop, not inside the signal.
-void app_OnTerminateSignal(int /*signal*/) {
+// Closes the main window like its close box (once: a frame already being
+// destroyed is left alone), or ends the event loop when there is none.
+void app_CloseMainWindow() {
   if (g_mainFrame != nullptr) {
-    g_mainFrame->Close(true);
+    if (!g_mainFrame->IsBeingDeleted()) g_mainFrame->Close(true);
   } else if (wxTheApp != nullptr) {
     wxTheApp->ExitMainLoop();
   }
 }
+
+// Counts the modal dialogs that are open (the About box). A dialog runs an
+// event loop of its own, in which the frame must not be destroyed under it: a
+// close asked for meanwhile waits until the last dialog has returned.
+class app_ModalDialogs : public wxModalDialogHook {
+ public:
+  // Closes the main window now, or as soon as no modal dialog is open.
+  void CloseMainWindow() {
+    if (open_ > 0) {
+      closePending_ = true;
+    } else {
+      app_CloseMainWindow();
+    }
+  }
+
+ protected:
+  int Enter(wxDialog* /*dialog*/) override {
+    ++open_;
+    return wxID_NONE;
+  }
+  void Exit(wxDialog* /*dialog*/) override {
+    if (--open_ > 0 || !closePending_) return;
+    closePending_ = false;
+    // After the dialog's caller has returned to the main event loop.
+    if (wxTheApp != nullptr) wxTheApp->CallAfter([] { app_CloseMainWindow(); });
+  }
+
+ private:
+  int open_ = 0;
+  bool closePending_ = false;
+};
+app_ModalDialogs g_modalDialogs;
+
+// The X server has gone (the session ended, an ssh tunnel dropped): nothing
+// can be drawn or asked any more and the process must end, as GTK would end
+// it, but the settings are saved first.
+int app_OnDisplayLost(Display* /*display*/) {
+  SaveCVars();
+  LogPrintf("App: the connection to the display is lost; \"cvar.ini\" is saved and the program ends");
+  // No exit handlers: they would talk to the lost display again.
+  std::_Exit(1);
+}
+
+// SIGINT and SIGTERM (Ctrl-C in a terminal, a plain kill) close the main
+// window like its close box, so the shutdown still writes "cvar.ini". Runs
+// from the event loop (also a modal dialog's), not inside the signal;
+// repeated signals change nothing.
+void app_OnTerminateSignal(int /*signal*/) { g_modalDialogs.CloseMainWindow(); }
 
 }  // namespace
 
@@ -89,6 +145,9 @@ bool App::OnInit() {
   // Set here, not in the constructor: the library installs a log target of
   // its own while it starts.
   delete wxLog::SetActiveTarget(new app_LogTarget);
+  g_modalDialogs.Register();
+  // Replaces GTK's handler, which ends the process without a word.
+  XSetIOErrorHandler(app_OnDisplayLost);
   SetSignalHandler(SIGINT, app_OnTerminateSignal);
   SetSignalHandler(SIGTERM, app_OnTerminateSignal);
   // An opaque token of the running program: the application object.
@@ -101,6 +160,7 @@ bool App::OnInit() {
 }
 
 int App::OnExit() {
+  g_modalDialogs.Unregister();
   GlobalShutdown();
   wxApp::OnExit();
   return 1;

@@ -20,17 +20,20 @@ class wxMouseEvent;
 // The library's assertion failures (from construction on) and log messages
 // (from OnInit on) are written to the program's log (core/log.h) instead of
 // opening dialogs. SIGINT and SIGTERM close the main window as its close box
-// does, so "cvar.ini" is still written. GTK is made to use its X11 back end:
+// does, so "cvar.ini" is still written; while a modal dialog (the About box)
+// is open the close waits until it has returned, and repeated signals change
+// nothing. When the connection to the display is lost, "cvar.ini" is saved
+// and the process ends with exit code 1. GTK is made to use its X11 back end:
 // the 3-D view draws through GLX.
 class App : public wxApp {
  public:
   App();
 
   // Routes the library's log messages to the program's log and installs the
-  // SIGINT / SIGTERM handling; then sets g_hInstance, builds the main frame
-  // "Tavrin v1" at (50, 50) with an outer size of 800 x 630 (start-up runs
-  // inside), sets g_hWnd, shows the frame and stores it in g_mainFrame.
-  // Always true.
+  // SIGINT / SIGTERM and lost-display handling; then sets g_hInstance,
+  // builds the main frame "Tavrin v1" at (50, 50) with an outer size of
+  // 800 x 630 (start-up runs inside), sets g_hWnd, shows the frame and stores
+  // it in g_mainFrame. Always true.
   bool OnInit() override;
   // GlobalShutdown (writes "cvar.ini"). Returns 1; the program's exit code
   // is that of the event loop (0 after the main window closed).

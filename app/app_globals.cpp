@@ -60,10 +60,13 @@ void GlobalInputInit() {
 
 void GlobalUpdate() {
   UpdateInput();
-  // By index: a panel that another panel's refresh destroys leaves the list
-  // at once, and the walk must not run past the shortened end.
-  for (size_t i = 0; i < g_controlPanels.size(); ++i) {
-    g_controlPanels[i]->UpdateControls();
+  // Over a copy: a refresh may destroy panels, earlier or later ones, which
+  // leave the list at once; a destroyed one is not called.
+  const std::vector<ControlPanelEntry*> panels = g_controlPanels;
+  for (ControlPanelEntry* panel : panels) {
+    if (std::find(g_controlPanels.begin(), g_controlPanels.end(), panel) != g_controlPanels.end()) {
+      panel->UpdateControls();
+    }
   }
   for (const auto& entry : EntityMap()) {
     entry.second->Update();

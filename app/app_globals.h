@@ -63,7 +63,7 @@ constexpr const char kDefaultSceneFile[] = "data/scenes/default.sce";
 // later step), the scene reader, RenderInit (needs a current GL context),
 // g_renderEnabled = true, the camera (with the entities "root" and "test"),
 // the scene kDefaultSceneFile (a missing or broken scene keeps what was
-// made, without a message of its own), GlobalInputInit. Call once.
+// made; the scene reader logs a missing file), GlobalInputInit. Call once.
 void GlobalInit();
 
 // Creates the keyboard, mouse and joystick devices (g_keyboard, g_mouse,
@@ -76,7 +76,8 @@ void GlobalInputInit();
 // model-view matrix selected: UpdateInput, UpdateControls on every entry of
 // g_controlPanels first to last, Update on every entity in EntityMap's name
 // order, RenderFrame. Does not swap buffers. A panel destroyed by another
-// panel's UpdateControls during the walk is not called.
+// panel's UpdateControls during the walk is not called; every other panel
+// that was in the list when the walk began is called once.
 void GlobalUpdate();
 
 // Stops the engine: deletes the console (its destructor writes "cvar.ini")

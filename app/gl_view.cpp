@@ -6,6 +6,19 @@
 
 #include "app/app_globals.h"
 #include "core/log.h"
+#include "render/renderer.h"
+
+namespace {
+
+// Colour, a depth buffer and double buffering, asked for explicitly: the
+// library's default pixel format on GTK has no depth buffer.
+wxGLAttributes gl_ViewAttributes() {
+  wxGLAttributes attributes;
+  attributes.PlatformDefaults().RGBA().DoubleBuffer().Depth(16).EndList();
+  return attributes;
+}
+
+}  // namespace
 
 wxBEGIN_EVENT_TABLE(GLView, wxGLCanvas)
   EVT_SIZE(GLView::OnSize)
@@ -17,7 +30,10 @@ wxEND_EVENT_TABLE()
 
 GLView::GLView(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
                const wxString& name)
-    : wxGLCanvas(parent, id, nullptr, pos, size, style, name), width(size.x), height(size.y) {
+    : wxGLCanvas(parent, gl_ViewAttributes(), id, pos, size, style, name),
+      width(size.x),
+      height(size.y),
+      projectionFitted_(false) {
   // A GLX context is made current on an X window, which GTK creates only
   // when the widget is realized; realizing the canvas realizes its parents
   // up to the frame, which stays hidden until the application shows it.
@@ -45,6 +61,13 @@ bool GLView::MakeCurrent() {
 void GLView::Render() {
   if (!g_renderEnabled || context_ == nullptr) return;
   if (!MakeCurrent()) return;
+  if (!projectionFitted_ && width > 0 && height > 0) {
+    // Start-up set the projection before the window had its size: it is
+    // made again, once, for the size at which the view first draws.
+    glViewport(0, 0, width, height);
+    RenderProjection();
+    projectionFitted_ = true;
+  }
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glMatrixMode(GL_MODELVIEW);
   GlobalUpdate();

@@ -14,10 +14,10 @@
 // GUI thread only.
 class GLView : public wxGLCanvas {
  public:
-  // Creates the canvas with the GUI library's default pixel format (colour,
-  // depth buffer, double buffering), then makes its OpenGL context current at
-  // once, so that start-up can set up OpenGL and load the scene before the
-  // frame is shown. On GTK the canvas needs a native window for that, so the
+  // Creates the canvas with an RGBA pixel format with a depth buffer (at
+  // least 16 bits) and double buffering, then makes its OpenGL context
+  // current at once, so that start-up can set up OpenGL and load the scene
+  // before the frame is shown. On GTK the canvas needs a native window for that, so the
   // canvas and its parents up to the frame are realized here. When no context
   // can be made current a line is logged and the view never draws.
   // `width` and `height` start as the given size (-1 for the default size).
@@ -30,6 +30,9 @@ class GLView : public wxGLCanvas {
   // One frame: nothing until g_renderEnabled is set and the view has a
   // context; then makes the context current, clears colour and depth,
   // selects the model-view matrix, runs GlobalUpdate, flushes and swaps.
+  // The first frame drawn at a known size (width and height above 0) first
+  // sets the projection for that size (RenderProjection): start-up runs
+  // before the window has its real size.
   void Render();
 
   // True when the view has a GL context (and so can draw).
@@ -50,6 +53,7 @@ class GLView : public wxGLCanvas {
   void OnIdle(wxIdleEvent& event);
 
   std::unique_ptr<wxGLContext> context_;
+  bool projectionFitted_;  // the projection has the view's real aspect ratio
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -1,10 +1,13 @@
 #include "app/main_frame.h"
 
+#include <gtk/gtk.h>
 #include <wx/icon.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/notebook.h>
 #include <wx/panel.h>
+
+#include <algorithm>
 
 #include "app/app.h"
 #include "app/app_globals.h"
@@ -21,6 +24,42 @@ namespace {
 // 3-D sash, 3-D border, live update while dragging.
 constexpr long kMainSplitterStyle = wxSP_3DSASH | wxSP_3DBORDER | wxSP_LIVE_UPDATE;
 static_assert(kMainSplitterStyle == 0x380, "splitter style bits");
+
+// The narrowest width at which GTK can draw the notebook (its scroll arrows
+// and its widest tab), plus the sash: the notebook pane's share of the
+// inner splitter's minimum pane size.
+int frame_NotebookPaneMinimum(wxNotebook* notebook, const wxSplitterWindow* splitter) {
+  gint minimum = 0;
+  gtk_widget_get_preferred_width(notebook->GetHandle(), &minimum, nullptr);
+  return std::max(minimum, 1) + splitter->GetSashSize();
+}
+
+// The frame is realized before it is shown (the 3-D view needs its native
+// window during start-up), so under a window manager the library learns the
+// decorations' size only from the manager's _NET_FRAME_EXTENTS once the frame
+// is mapped, and then keeps the client size, which makes the outer size
+// larger than asked. When that property first arrives, the asked outer size
+// is set again, after the library has taken the decorations in.
+struct FrameSizeRequest {
+  wxFrame* frame;
+  wxSize size;
+};
+
+gboolean frame_OnFirstFrameExtents(GtkWidget* widget, GdkEventProperty* event, gpointer data) {
+  if (event->atom != gdk_atom_intern_static_string("_NET_FRAME_EXTENTS")) return FALSE;
+  const FrameSizeRequest request = *static_cast<FrameSizeRequest*>(data);
+  g_signal_handlers_disconnect_by_data(widget, data);  // frees data
+  request.frame->CallAfter([request] { request.frame->SetSize(request.size); });
+  return FALSE;
+}
+
+void frame_AskSizeAgainWithDecorations(wxFrame* frame, const wxSize& size) {
+  // Through void (*)(): GTK calls the handler with its own signature.
+  const auto handler = reinterpret_cast<GCallback>(reinterpret_cast<void (*)()>(frame_OnFirstFrameExtents));
+  g_signal_connect_data(frame->GetHandle(), "property-notify-event", handler, new FrameSizeRequest{frame, size},
+                        [](gpointer data, GClosure*) { delete static_cast<FrameSizeRequest*>(data); },
+                        G_CONNECT_AFTER);
+}
 
 }  // namespace
 
@@ -92,11 +131,17 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
   outerSplitter->SplitHorizontally(innerSplitter, playerPanel);
   outerSplitter->SetSashPosition(glHeight, true);
   outerSplitter->SetMinimumPaneSize(kOuterMinimumPaneSize);
+  // A pane narrower than the notebook can be drawn would make GTK complain,
+  // and a minimum of 0 would let a drag to the edge or a double-click on the
+  // sash remove a pane for good: both panes keep the notebook's minimum,
+  // whatever gl.width holds.
+  innerSplitter->SetMinimumPaneSize(frame_NotebookPaneMinimum(notebook, innerSplitter));
   innerSplitter->SplitVertically(glView, notebook);
   innerSplitter->SetSashPosition(glWidth, true);
 
   CreateStatusBar(2, wxSTB_SIZEGRIP, 0);
   SetStatusText("Ready", 0);
+  frame_AskSizeAgainWithDecorations(this, size);
 }
 
 MainFrame::~MainFrame() {

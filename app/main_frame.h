@@ -50,9 +50,14 @@ class MainFrame : public wxFrame {
   // nothing), "E&xit\tAlt-X"; "&Help": "&About...\tCtrl-A"); the notebook
   // with the pages "Motions", "Camera" (selected), "Skeleton", "Drivers",
   // "Graphs", "Debug"; the sashes at gl.height (outer, minimum pane 67
-  // pixels) and gl.width (inner), both console variables (int, defaults 480
-  // and 640) read once here after GlobalInit, so saved values win; a status
-  // bar of two fields showing "Ready". Call once; the frame is not shown.
+  // pixels) and gl.width (inner, minimum pane the narrowest width at which
+  // the notebook can be drawn, so neither pane can be removed), both console
+  // variables (int, defaults 480 and 640) read once here after GlobalInit,
+  // so saved values win (a sash position out of reach is moved to the
+  // nearest one allowed); a status bar of two fields showing "Ready". Call
+  // once; the frame is not shown. Under a window manager `size` is the outer
+  // size, decorations included: the frame asks for it once more when the
+  // manager has told the decorations' size.
   MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
   // Clears g_mainFrame (app/app.h) when it points at this frame, so no
   // handler that runs later (a signal, a late mouse event) reaches the

@@ -36,6 +36,8 @@ void log_vwrite(int targets, const char* format, va_list args) {
 
 }  // namespace
 
+void OpenLogFile() { log_stream(); }
+
 void SetLogConsoleSink(LogConsoleSink sink) { g_consoleSink = sink; }
 
 void LogPrintf(const char* format, ...) {

@@ -8,8 +8,9 @@
 // The file helpers add their own line end after the text and flush, so a
 // message that already ends in "\n" leaves an empty line in "log.txt".
 //
-// "log.txt" is opened in the working directory, and emptied, on the first
-// write of the run; when it cannot be opened the file writes do nothing.
+// "log.txt" is opened in the working directory, and emptied, by OpenLogFile
+// or else by the first write of the run; when it cannot be opened the file
+// writes do nothing.
 
 #define TAVRIN_PRINTF_FORMAT(fmt_index, first_arg) \
   __attribute__((format(printf, fmt_index, first_arg)))
@@ -24,6 +25,10 @@ constexpr int kConsoleLineOutput = 1;
 // sink receives the formatted text and the line flags.
 using LogConsoleSink = void (*)(const char* text, int flags);
 void SetLogConsoleSink(LogConsoleSink sink);
+
+// Opens (and empties) "log.txt" unless it is open already. The program calls
+// it as it starts, so a run that logs nothing leaves no earlier run's lines.
+void OpenLogFile();
 
 void LogPrintf(const char* format, ...) TAVRIN_PRINTF_FORMAT(1, 2);
 void LogToFile(const char* format, ...) TAVRIN_PRINTF_FORMAT(1, 2);

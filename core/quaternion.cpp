@@ -249,10 +249,10 @@ void Quaternion::GetEuler(Vector3* out) const {
 }
 
 float Quaternion::AngleTo(const Quaternion& q) const {
-  // q and -q are one rotation, hence |d|; the outer limit keeps acos defined
-  // for dot products that rounding pushed past 1.
-  const double d = std::fabs(static_cast<double>(Dot(q)));
-  double cosine = std::fabs(d - kQuatAngleOffset);
+  // Below d = -0.99999 (q against nearly -q, the same rotation) and where
+  // rounding pushed d past 1 the argument would leave acos's domain: it is
+  // limited to 1, the value it has at d = -0.99999.
+  double cosine = std::fabs(static_cast<double>(Dot(q)) - kQuatAngleOffset);
   if (cosine > 1.0) cosine = 1.0;
   return static_cast<float>(std::acos(cosine));
 }

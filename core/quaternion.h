@@ -102,10 +102,10 @@ class Quaternion {
   void GetEuler(Vector3* out) const;
 
   // Angle measure in radians between this and q, for the pose metric:
-  // acos(|d| - 0.00001) with d = Dot(q), the argument kept in [0, 1]. q and
-  // -q give the same angle (one rotation); equal rotations give about
-  // 0.004472, not 0. The offset makes this slightly larger than the true
-  // half-angle between the rotations.
+  // acos(|d - 0.00001|) with d = Dot(q), the argument limited to 1 (so d
+  // below -0.99999, q against nearly -q, gives 0). Equal rotations give about
+  // 0.004472, not 0. Against the half-angle of the turn from this to q,
+  // acos(|d|), it is slightly larger for d >= 0 and slightly smaller below.
   float AngleTo(const Quaternion& q) const;
 
   // Rows 0, 1 and 2 of the GetMatrix matrix (first three entries),

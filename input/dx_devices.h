@@ -12,6 +12,10 @@
 // once per frame. All three share one device system, which the first device
 // to need it creates. GUI thread only.
 
+// How often one poll acquires a device again while its reads report lost
+// input; after that the poll gives up as when the acquisition fails.
+constexpr int kMaxReacquireTries = 3;
+
 // The root of the device family.
 class InputDevice {
  public:
@@ -86,7 +90,8 @@ class DXJoystick : public DXInputDevice {
 // Creates the shared device system unless an earlier attempt failed (then
 // true at once, without a new attempt). False when the creation fails.
 bool InitDirectInput(platform::InstanceHandle instance);
-// Releases the shared device system (the program never calls it; tests do).
+// Releases the shared device system and sets g_directInput to null (the
+// program never calls it; tests do).
 void ReleaseDirectInput();
 
 // The shared device system and its failure flag.

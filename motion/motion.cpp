@@ -308,7 +308,10 @@ int Motion::LoadMotion(const std::string& file, float scale) {
       }
     }
   }
-  if (!haveText && !ReadTextFile(path, &text)) return -1;
+  if (!haveText && !ReadTextFile(path, &text)) {
+    LogPrintf("LoadMotion: cannot open %s; the motion is not loaded", path.c_str());
+    return -1;
+  }
 
   // Three header lines, then per frame a frame-number line and 29 joint lines.
   const long long lines = amc_CountLines(text);

@@ -63,9 +63,10 @@ class Motion {
   // resourceNames and fills frames and frameCount from the posture cache or
   // the AMC text. Returns the frame count after parsing text, 0 after reading
   // the posture cache, -1 when nothing could be loaded (frameCount -1, frames
-  // null). Problems in the text (unknown joint names, malformed numbers, a
-  // text that ends early) are logged with file and line; the frames read
-  // soundly before the problem are kept.
+  // null; a motion file that cannot be opened is logged with its path).
+  // Problems in the text (unknown joint names, malformed numbers, a text
+  // that ends early) are logged with file and line; the frames read soundly
+  // before the problem are kept.
   int LoadMotion(const std::string& file, float scale);
 
   // Joins one more file behind the frames: loads it as a temporary motion

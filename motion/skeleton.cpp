@@ -206,7 +206,15 @@ Skeleton::Skeleton(const std::string& file, float scale)
 
 void Skeleton::ReadASF(const std::string& file, float scale) {
   std::string text;
-  if (!ReadTextFile(file, &text)) return;
+  if (!ReadTextFile(file, &text)) {
+    // Every skeleton reads the same file: its absence is told once.
+    static std::string reported;
+    if (reported != file) {
+      LogPrintf("ReadASF: cannot open %s; the skeleton has no bones", file.c_str());
+      reported = file;
+    }
+    return;
+  }
   AsfLines lines(file, text);
 
   // Everything before ":bonedata" (version, units, root section) is not read.

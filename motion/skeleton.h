@@ -100,15 +100,16 @@ class Skeleton {
   // axis frame); rootPosition (0, 0, 0), totalDof 6. Then reads the file at
   // the scale (ReadASF) and runs RotateDirections, ComputeAxisRotations and
   // SetDefaultDrawSizes. A file that cannot be opened leaves the root alone
-  // with the 30 empty bones, silently.
+  // with the 30 empty bones.
   Skeleton(const std::string& file, float scale);
   Skeleton(const Skeleton&) = delete;
   Skeleton& operator=(const Skeleton&) = delete;
 
   // Reads slots 1 to 30 and the tree from an ASF file; lengths are the file's
-  // times `scale`. Returns silently when the file cannot be opened; every
-  // other problem is logged (see the class comment). Meant to run once, from
-  // the constructor.
+  // times `scale`. A file that cannot be opened is logged the first time a
+  // skeleton reads that name (every skeleton reads the same file) and leaves
+  // the bones as they were; every other problem is logged (see the class
+  // comment). Meant to run once, from the constructor.
   void ReadASF(const std::string& file, float scale);
 
   // The BoneNameTable index of `name`, compared exactly (case-sensitive);

@@ -69,7 +69,7 @@ constexpr const char* kProcsEXT_fog_coord[] = {"glFogCoordfEXT", "glFogCoordfvEX
                                                "glFogCoorddvEXT", "glFogCoordPointerEXT"};
 
 constexpr const char* kProcsNV_vertex_array_range[] = {
-    "glFlushVertexArrayRangeNV", "glVertexArrayRangeNV", "wglAllocateMemoryNV", "wglFreeMemoryNV"};
+    "glFlushVertexArrayRangeNV", "glVertexArrayRangeNV", "glXAllocateMemoryNV", "glXFreeMemoryNV"};
 
 constexpr const char* kProcsEXT_point_parameters[] = {"glPointParameterfEXT", "glPointParameterfvEXT"};
 

@@ -9,7 +9,8 @@
 //
 // The Windows binding's part (WGL) is kept for the same interface: on X11 the
 // lookup never finds a "wgl" name, so every WGL flag and pointer stays 0,
-// which is not a failure.
+// which is not a failure. The memory functions of GL_NV_vertex_array_range
+// are looked up under their GLX names (glXAllocateMemoryNV, glXFreeMemoryNV).
 
 using GLProc = platform::GLProc;
 

@@ -55,19 +55,7 @@ void RenderInit() {
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
   glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
 
-  // Read once here: a changed value takes effect at the next start.
-  ConsoleVariable<float> nearClip("gl.nearclip", 0.1f);
-  ConsoleVariable<float> farClip("gl.farclip", 50.0f);
-
-  GLint viewport[4] = {0, 0, 0, 0};
-  glGetIntegerv(GL_VIEWPORT, viewport);
-  // An empty viewport has no aspect ratio; a square one stands in for it.
-  const double aspect = (viewport[2] > 0 && viewport[3] > 0)
-                            ? static_cast<double>(viewport[2]) / static_cast<double>(viewport[3])
-                            : 1.0;
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  gluPerspective(45.0, aspect, static_cast<float>(nearClip), static_cast<float>(farClip));
+  RenderProjection();
   glMatrixMode(GL_MODELVIEW);
   glTranslatef(0.0f, 0.0f, -5.0f);
 
@@ -84,6 +72,24 @@ void RenderInit() {
   }
 
   InitLights();
+}
+
+void RenderProjection() {
+  // Read only at start-up (RenderInit, the view's first frame): a changed
+  // value takes effect at the next start.
+  ConsoleVariable<float> nearClip("gl.nearclip", 0.1f);
+  ConsoleVariable<float> farClip("gl.farclip", 50.0f);
+
+  GLint viewport[4] = {0, 0, 0, 0};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  // An empty viewport has no aspect ratio; a square one stands in for it.
+  const double aspect = (viewport[2] > 0 && viewport[3] > 0)
+                            ? static_cast<double>(viewport[2]) / static_cast<double>(viewport[3])
+                            : 1.0;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(45.0, aspect, static_cast<float>(nearClip), static_cast<float>(farClip));
+  glMatrixMode(GL_MODELVIEW);
 }
 
 void RenderFrame() {

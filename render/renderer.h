@@ -13,9 +13,9 @@
 //                                     frame-rate text (registered at start-up)
 //   world.draw_ground        int 1    non-zero: draw axes and ground
 //                                     (registered by the first RenderFrame)
-//   gl.nearclip / gl.farclip float 0.1 / 50.0  projection planes, read once by
-//                                     RenderInit (a changed value takes effect
-//                                     at the next start)
+//   gl.nearclip / gl.farclip float 0.1 / 50.0  projection planes, read by
+//                                     RenderProjection at start-up (a changed
+//                                     value takes effect at the next start)
 
 // 1 at start. When non-zero, InitLights enables lighting and every drawing
 // function that draws unlit switches lighting back on afterwards; when 0
@@ -24,15 +24,20 @@ extern int g_lightingEnabled;
 
 // One-time OpenGL set-up, with the view's context current and its viewport
 // set: no face culling, depth test, dithering, smooth shading, fastest
-// perspective and polygon-smooth hints; the projection (45 degrees vertical
-// field of view, aspect ratio of the current viewport's width / height, the
-// planes of gl.nearclip and gl.farclip); the model-view matrix selected and
-// translated by (0, 0, -5); logs the frame buffer's colour bit depths; loads
-// the OpenGL extensions (logs the result; start-up goes on either way); then
-// InitLights. A viewport of height 0 (or less) has no aspect ratio: the
-// projection then uses the aspect ratio 1. The projection is never set again,
-// so a later resize keeps the start-up aspect ratio.
+// perspective and polygon-smooth hints; RenderProjection; the model-view
+// matrix translated by (0, 0, -5); logs the frame buffer's colour bit depths;
+// loads the OpenGL extensions (logs the result; start-up goes on either way);
+// then InitLights.
 void RenderInit();
+
+// The projection of the view: identity, then 45 degrees vertical field of
+// view, the aspect ratio of the current viewport's width / height and the
+// planes of gl.nearclip and gl.farclip; leaves the model-view matrix
+// selected. A viewport of height 0 (or less) has no aspect ratio: the
+// projection then uses the aspect ratio 1. RenderInit sets it; the view sets
+// it once more when it first draws at its real size, and never again, so a
+// later resize keeps the start-up aspect ratio.
+void RenderProjection();
 
 // Draws one frame into the current (already cleared) buffers; no buffer swap.
 // In order: registers world.draw_ground on the first call; clears colour and

@@ -42,8 +42,8 @@ class Character : public Entity {
   // Does nothing; returns true.
   bool Update() override;
   // Animate(), then draws the bone tree at `position` in the current
-  // model-view frame, unlit colour (1, 1, 0.1). Without a current GL context
-  // it only animates.
+  // model-view frame, lit, in the colour (1, 1, 0.1) through the colour
+  // material. Without a current GL context it only animates.
   void Draw() override;
 
   // The per-frame animation without any drawing: the gameplay controller's

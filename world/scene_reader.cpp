@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "core/log.h"
 #include "core/name_registry.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
@@ -161,7 +162,10 @@ SceneReader::~SceneReader() { delete level; }
 bool SceneReader::LoadScene(const std::string& file) {
   fileName = file;
   std::string text;
-  if (!ReadTextFile(file, &text)) return false;
+  if (!ReadTextFile(file, &text)) {
+    LogPrintf("LoadScene: cannot open %s; nothing is loaded", file.c_str());
+    return false;
+  }
   std::istringstream in(text);
 
   std::string line;

@@ -46,8 +46,9 @@ class SceneReader : public Singleton {
   // registries.
   ~SceneReader() override;
 
-  // True when the whole file was read; false when it cannot be opened, line 1
-  // is the header, or a section failed (what earlier sections made stays).
+  // True when the whole file was read; false when it cannot be opened (which
+  // is logged with the file's name), line 1 is the header, or a section failed
+  // (what earlier sections made stays).
   bool LoadScene(const std::string& file);
 
   // 0 "MotionData", 1 "Character", 2 "Level", 3 "MotionDataSet", else -1.

@@ -53,11 +53,11 @@ class TraceEntity : public Entity {
   }
 };
 
-// The panel that the next onUpdate hook destroys.
-TracePanel* g_doomedPanel = nullptr;
+// The panels that the next onUpdate hook destroys.
+std::vector<TracePanel*> g_doomedPanels;
 void apptest_DestroyDoomed() {
-  delete g_doomedPanel;
-  g_doomedPanel = nullptr;
+  for (TracePanel* panel : g_doomedPanels) delete panel;
+  g_doomedPanels.clear();
 }
 // A panel that clears the frame to pure red, which RenderFrame must paint over.
 void apptest_ClearRed() {
@@ -108,17 +108,20 @@ TEST(ControlPanelList, EntriesFollowConstructionAndLeaveWhenDestroyed) {
 TEST(GlobalUpdate, PanelsInOrderThenEntitiesByNameThenTheFrame) {
   platform::OffscreenGLContext gl;
   if (!gl.Create(64, 48)) GTEST_SKIP() << gl.error();
+  auto* early = new TracePanel("panel early");
   TracePanel first("panel first");
   TracePanel second("panel second");
-  g_doomedPanel = new TracePanel("panel doomed");
+  g_doomedPanels = {early, new TracePanel("panel doomed")};
   TracePanel last("panel last");
-  second.onUpdate = apptest_DestroyDoomed;  // the doomed one is never called
+  // The second destroys a panel refreshed before it and one not reached yet,
+  // which is never called; no live panel is skipped.
+  second.onUpdate = apptest_DestroyDoomed;
   last.onUpdate = apptest_ClearRed;
   TraceEntity zeta("Zeta");
   TraceEntity alpha("alpha");
 
   GlobalUpdate();
-  EXPECT_EQ(g_trace, (std::vector<std::string>{"panel first", "panel second", "panel last",
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"panel early", "panel first", "panel second", "panel last",
                                                "entity alpha", "entity zeta"}));
   EXPECT_EQ(g_controlPanels, apptest_List({&first, &second, &last}));
 

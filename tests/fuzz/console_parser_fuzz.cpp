@@ -39,6 +39,11 @@ ConsoleVariable<float> g_step("player.StepSize", 2.5f);
 ConsoleVariable<ConsoleFunction> g_help("help", FuzzHelp);
 ConsoleVariable<ConsoleFunction> g_echo("character.echo", FuzzEcho);
 ConsoleVariable<ConsoleFunction> g_none("character.none", nullptr);
+// Registered before the console registers its commands, so these win: the
+// real "exit" and "quit" would end the fuzzer. The other commands run as
+// they are, in an empty world.
+ConsoleVariable<ConsoleFunction> g_exit("exit", FuzzHelp);
+ConsoleVariable<ConsoleFunction> g_quit("quit", FuzzHelp);
 
 using fuzz_support::Require;
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -83,7 +84,7 @@ float Dot(const Quaternion& a, const Quaternion& b) {
 float ReferenceAngles(const Posture* frames, int from, int to, int window) {
   auto term = [&](int k, int j) {
     const float dot = Dot(frames[from + k].rotation[j], frames[to + k].rotation[j]);
-    const float d = static_cast<float>(std::acos(std::fabs(std::fabs(double{dot}) - 0.00001)));
+    const float d = static_cast<float>(std::acos(std::min(1.0, std::fabs(double{dot} - 0.00001))));
     return d * d;
   };
   return 1.0f - 0.034f * WeightedSum(window, term);

@@ -183,7 +183,9 @@ TEST_F(MotionTest, FailedLoadsAndRegistration) {
   EXPECT_EQ(missing.frames, nullptr);
   EXPECT_EQ(MotionMap().at("gone"), &missing);
   EXPECT_EQ(missing.segmentEnds, std::vector<int>{-1});
-  EXPECT_EQ(motion_test::LogLines(), std::vector<std::string>{"Loading Motion gone.amc..."});
+  EXPECT_EQ(motion_test::LogLines(),
+            (std::vector<std::string>{"Loading Motion gone.amc...",
+                                      "LoadMotion: cannot open data/motions/gone.amc; the motion is not loaded"}));
   EXPECT_EQ(missing.LoadMarkerPositions(), nullptr);
   // A file name without "." has no caches; its text is still read.
   WriteClip("plain", TinyAmc(1, 0));

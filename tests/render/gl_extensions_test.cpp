@@ -161,12 +161,12 @@ TEST(ParseGLVersionTest, VersionsAreCumulative) {
 }
 
 // Each group is guarded by a recorded extension (or is a core version); its
-// names carry its vendor's suffix (the core and imaging groups none) and,
-// unless they are WGL names, are declared by the system's gl.h and glext.h,
-// which the registry generates; no name is listed twice.
+// names carry its vendor's suffix (the core and imaging groups none); the GL
+// groups' names are declared by the system's gl.h, glext.h or glx.h (the GL
+// binding of X11), the WGL groups' are WGL names; no name is listed twice.
 TEST(GLExtensionTablesTest, GroupsHoldTheirVendorsRegistryNames) {
   std::string headers;
-  for (const char* path : {"/usr/include/GL/gl.h", "/usr/include/GL/glext.h"}) {
+  for (const char* path : {"/usr/include/GL/gl.h", "/usr/include/GL/glext.h", "/usr/include/GL/glx.h"}) {
     std::ifstream file(path);
     headers += std::string(std::istreambuf_iterator<char>(file), {});
   }
@@ -184,8 +184,10 @@ TEST(GLExtensionTablesTest, GroupsHoldTheirVendorsRegistryNames) {
     for (int i = 0; i < group.entryPointCount; ++i) {
       const std::string n = group.entryPoints[i];
       const bool declared = headers.find("APIENTRY " + n + " (") != std::string::npos ||
-                            headers.find("APIENTRY " + n + "(") != std::string::npos;
-      EXPECT_TRUE(n.rfind("wgl", 0) == 0 || (!wgl && declared)) << n;
+                            headers.find("APIENTRY " + n + "(") != std::string::npos ||
+                            headers.find(" *" + n + "(") != std::string::npos ||
+                            headers.find(" " + n + "(") != std::string::npos;
+      EXPECT_TRUE(wgl ? n.rfind("wgl", 0) == 0 : declared) << n;
       for (const std::string suffix : {"ARB", "EXT", "NV", "ATI"}) {
         const bool ends = n.size() > suffix.size() && n.substr(n.size() - suffix.size()) == suffix;
         EXPECT_EQ(ends, !core && name != "GL_ARB_imaging" && suffix == vendor) << n;

@@ -155,6 +155,8 @@ TEST(SceneReader, HeaderLineRefusesTheFileAndOtherFirstLinesArePassedOver) {
   EXPECT_TRUE(scenetest_Load(&reader, header + " \n" + kMotionA));
   EXPECT_EQ(MotionMap().size(), 1u);
   EXPECT_FALSE(reader.LoadScene("no/such/file.sce"));
+  EXPECT_NE(testing_support::ReadFile("log.txt").find("LoadScene: cannot open no/such/file.sce;"),
+            std::string::npos);
   EXPECT_FALSE(scenetest_Load(&reader, header + "\n"));
   ASSERT_NE(reader.GetLevel(), nullptr);
   EXPECT_EQ(reader.GetLevel()->motions.size(), 1u);
