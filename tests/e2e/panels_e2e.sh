@@ -62,8 +62,8 @@ find_strip() {
   [[ -n "$strip_top" ]] || fail "no player strip under the view"
 }
 
-# Sets `buttons`: the x of the middle of each control of the strip's button
-# row, left to right ("<<", "<", "[]", "Play", ...), and row_y.
+# Sets row_y, a row through the strip's buttons, and button_x: the middle of
+# each control on it, left to right ("<<", "<", "[]", "Play", ...).
 find_buttons() {
   local height=$((strip_bottom - strip_top + 1))
   row_y=$((strip_top + 5 + height / 2 + 10))
