@@ -2,9 +2,11 @@
 
 #include <wx/defs.h>
 #include <wx/event.h>
-#include <wx/gdicmn.h>
+#include <wx/notebook.h>
+#include <wx/panel.h>
 
 #include "app/app.h"
+#include "app/gl_view.h"
 #include "app/main_frame.h"
 #include "input/view_input.h"
 
@@ -19,18 +21,18 @@ void view_ToggleFullScreen() {
   MainFrame* frame = g_mainFrame;
   if (frame == nullptr) return;
   g_fullScreen = !g_fullScreen;
+  // The splitters keep a smallest pane for the notebook and the player strip
+  // (GTK cannot draw them narrower), so full screen takes both panes out
+  // rather than pushing their sashes to the screen's edges.
   if (g_fullScreen) {
     g_savedInnerSash = frame->innerSplitter->GetSashPosition();
     g_savedOuterSash = frame->outerSplitter->GetSashPosition();
     frame->ShowFullScreen(true, wxFULLSCREEN_ALL);
-    int width = 0;
-    int height = 0;
-    wxDisplaySize(&width, &height);
-    frame->innerSplitter->SetSashPosition(width, true);
-    frame->outerSplitter->SetSashPosition(height, true);
+    frame->innerSplitter->Unsplit(frame->notebook);
+    frame->outerSplitter->Unsplit(frame->playerPanel);
   } else {
-    frame->innerSplitter->SetSashPosition(g_savedInnerSash, true);
-    frame->outerSplitter->SetSashPosition(g_savedOuterSash, true);
+    frame->outerSplitter->SplitHorizontally(frame->innerSplitter, frame->playerPanel, g_savedOuterSash);
+    frame->innerSplitter->SplitVertically(frame->glView, frame->notebook, g_savedInnerSash);
     frame->ShowFullScreen(false, wxFULLSCREEN_ALL);
   }
 }

@@ -15,9 +15,10 @@ class wxMouseEvent;
 int ViewKeyCode(int keyCode);
 
 // Every key-down that reaches the application object. Alt+Enter toggles the
-// full-screen view (the 3-D view fills the screen; the second press puts the
-// sashes back where they were); then the key goes to the console
-// (HandleConsoleKey), so Alt+Enter also runs the console's line.
+// full-screen view (the 3-D view fills the screen, without the notebook and
+// the player strip; the second press puts them back with their sashes where
+// they were); then the key goes to the console (HandleConsoleKey), so
+// Alt+Enter also runs the console's line.
 void HandleKeyDown(wxKeyEvent& event);
 
 // Every mouse event whose source is the 3-D view: HandleViewMouse.

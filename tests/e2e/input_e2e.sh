@@ -3,7 +3,8 @@
 # the console and the camera, in two starts on the generated sample data.
 #
 #   1st start: the back-quote key closes the console (the view shows the scene)
-#     and opens it again; "camera.hdist", the keypad plus, "6", Enter sets the
+#     and opens it again; Alt+Enter twice enlarges the view to the screen and
+#     puts it back; "camera.hdist", the keypad plus, "6", Enter sets the
 #     variable; "quit", Enter ends the program with exit code 0 and
 #     "cvar.ini" holds "2 camera.hdist 6.000000".
 #   2nd start: "help" writes into the console; "character.create walk" adds a
@@ -109,6 +110,13 @@ changed=$(pixel_difference "$work/open_top.png" "$work/closed_top.png")
 ((changed > 100000)) || fail "the back-quote key did not close the console ($changed pixels changed)"
 press grave
 sleep 1
+# Alt+Enter: the view fills the screen; again: it is back at its size.
+press alt+Return
+sleep 1
+[[ -z "$(view_window "$window" 640 480)" ]] || fail "Alt+Enter did not enlarge the view"
+press alt+Return
+sleep 1
+[[ -n "$(view_window "$window" 640 480)" ]] || fail "the second Alt+Enter did not restore the view"
 type_text "camera.hdist"
 press KP_Add 6 Return
 sleep 0.3
