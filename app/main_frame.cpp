@@ -11,7 +11,10 @@
 
 #include "app/app.h"
 #include "app/app_globals.h"
+#include "app/camera_panel.h"
 #include "app/gl_view.h"
+#include "app/motions_panel.h"
+#include "app/player_panel.h"
 #include "core/console_variable.h"
 
 #include "app/orvane.xpm"
@@ -88,9 +91,8 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
   outerSplitter = new MainSplitter(this, kOuterSplitterId);
   innerSplitter = new MainSplitter(outerSplitter, kInnerSplitterId);
   glView = new GLView(innerSplitter, kGLViewId, wxDefaultPosition, wxDefaultSize, 0, "wxGLCanvas");
-  // The player strip's place; its transport controls come later.
-  playerPanel = new wxPanel(outerSplitter, kPlayerPanelId, wxDefaultPosition, wxDefaultSize,
-                            wxTAB_TRAVERSAL, "panel");
+  playerPanel = new PlayerPanel(outerSplitter, kPlayerPanelId, wxDefaultPosition, wxDefaultSize,
+                                wxTAB_TRAVERSAL, "panel");
 
   g_hWnd = static_cast<WindowHandle>(this);
   GlobalInit();
@@ -107,14 +109,13 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
   menuBar->Append(helpMenu, "&Help");
   SetMenuBar(menuBar);
 
-  // Then the pages that show what start-up created. The "Motions" and
-  // "Camera" pages hold their controls in a later version.
+  // Then the pages that show what start-up created.
   notebook = new wxNotebook(innerSplitter, kNotebookId, wxDefaultPosition, wxDefaultSize, 0, "notebook");
-  motionsPanel = new wxPanel(notebook, kMotionsPanelId, wxDefaultPosition, wxDefaultSize,
-                             wxTAB_TRAVERSAL, "panel");
+  motionsPanel = new MotionsPanel(notebook, kMotionsPanelId, wxDefaultPosition, wxDefaultSize,
+                                  wxTAB_TRAVERSAL, "panel");
   notebook->AddPage(motionsPanel, "Motions", true);
-  cameraPanel = new wxPanel(notebook, kCameraPanelId, wxDefaultPosition, wxDefaultSize,
-                            wxTAB_TRAVERSAL, "panel");
+  cameraPanel = new CameraPanel(notebook, kCameraPanelId, wxDefaultPosition, wxDefaultSize,
+                                wxTAB_TRAVERSAL, "panel");
   notebook->AddPage(cameraPanel, "Camera", true);
   for (const char* label : {"Skeleton", "Drivers", "Graphs", "Debug"}) {
     auto* page = new wxPanel(notebook, wxID_ANY, wxDefaultPosition, wxDefaultSize,

@@ -3,9 +3,11 @@
 #include <wx/frame.h>
 #include <wx/splitter.h>
 
+class CameraPanel;
 class GLView;
+class MotionsPanel;
+class PlayerPanel;
 class wxNotebook;
-class wxPanel;
 
 // Window ids of the main window's parts.
 constexpr int kInnerSplitterId = 3;
@@ -40,9 +42,6 @@ class MainSplitter : public wxSplitterWindow {
 // control pages at the right. The constructor starts the engine (GlobalInit)
 // half-way: after the 3-D view has its GL context and before the notebook
 // pages, which show what start-up created.
-//
-// The player strip and the "Motions" and "Camera" pages are plain panels
-// with their window ids in this version; their controls come later.
 class MainFrame : public wxFrame {
  public:
   // Builds the whole window, in order: the outer splitter, the inner
@@ -69,9 +68,9 @@ class MainFrame : public wxFrame {
   MainSplitter* innerSplitter;
   MainSplitter* outerSplitter;
   wxNotebook* notebook;
-  wxPanel* playerPanel;
-  wxPanel* cameraPanel;
-  wxPanel* motionsPanel;
+  PlayerPanel* playerPanel;
+  CameraPanel* cameraPanel;
+  MotionsPanel* motionsPanel;
 
  private:
   // "E&xit": closes the frame without a veto; the event loop then ends.

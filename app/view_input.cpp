@@ -3,11 +3,11 @@
 #include <wx/defs.h>
 #include <wx/event.h>
 #include <wx/notebook.h>
-#include <wx/panel.h>
 
 #include "app/app.h"
 #include "app/gl_view.h"
 #include "app/main_frame.h"
+#include "app/player_panel.h"
 #include "input/view_input.h"
 
 namespace {

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "app/control_panel.h"
+
+class wxChoice;
+class wxSlider;
+class wxStaticBox;
+
+// The "Camera" page of the notebook: the camera's mode, the entity it tracks,
+// and sliders for "camera.speed", "camera.hdist" and "camera.vdist" that
+// follow the variables every frame (the maps are in app/camera_controls.h).
+// Controls at fixed places in a 130-pixel column:
+//
+//   (6, 10)   box "Camera State" around the mode choice (14, 25)
+//   (6, 50)   box "Lock-On to Entity" around the entity choice (14, 65)
+//   (6, 95)   slider "Camera Speed"
+//   (6, 140)  slider "Horiz. Dist"
+//   (6, 180)  slider "Vert. Dist"
+//
+// The mode choice starts at "TRACKENTITY" and the entity choice at "root",
+// as the camera itself starts. The entity list is filled once, at
+// construction; the two choices show what was last chosen here, not changes
+// made elsewhere. The controls are the panel's children. GUI thread only.
+class CameraPanel : public ControlPanel {
+ public:
+  // The main frame builds the page after GlobalInit (the camera and the
+  // scene's entities exist) with the notebook as parent and window id 8.
+  CameraPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
+              const wxString& name);
+
+  // Sets the three sliders from their variables; a value outside a slider's
+  // range puts it at that end.
+  void UpdateControls() override;
+
+  wxChoice* stateChoice;   // id 0: "FREEROAM" / "TRACKENTITY"
+  wxChoice* entityChoice;  // id 1: the names of EntityMap at construction
+  wxStaticBox* stateBox;
+  wxStaticBox* lockOnBox;
+  wxSlider* speedSlider;  // id 2: "camera.speed"
+  wxSlider* hdistSlider;  // id 3: "camera.hdist"
+  wxSlider* vdistSlider;  // id 4: "camera.vdist"
+
+ private:
+  void OnSize(wxSizeEvent& event);
+  // Id 0: the camera's mode; id 1: the camera's target.
+  void OnChoice(wxCommandEvent& event);
+  // The variable of the moved slider.
+  void OnSlider(wxCommandEvent& event);
+
+  wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/control_panel.h"
+#include "app/player_strip.h"
+
+class wxButton;
+class wxChoice;
+class wxSlider;
+class wxSpinCtrl;
+class wxSpinEvent;
+class wxStaticBox;
+
+// The player strip under the 3-D view: it drives one motion controller,
+// chosen by name from every entry of MotionControllerMap, with a frame slider
+// (1-based, range 1..frameCount), seven transport buttons "<<", "<", "[]",
+// "Play", "||", ">", ">>" and a speed spin control in percent (0..400).
+// What these do to the controller is PlayerStrip's (app/player_strip.h).
+//
+// Layout by constraints, redone whenever the strip's size changes: the slider
+// fills the left three quarters of the upper half, the boxed choice stands at
+// the right edge, and one row of buttons and the spin control runs under the
+// slider from its left edge, 5 pixels apart. The strip and the slider are
+// white.
+//
+// Every frame, UpdateControls refills the choice when MotionControllerMap has
+// grown (keeping the selected name; with nothing selected the first item is
+// chosen, which makes it current) and puts the slider on the current
+// controller's frame. GUI thread only.
+class PlayerPanel : public ControlPanel, public PlayerStrip {
+ public:
+  // The main frame passes the outer splitter and window id 7, before
+  // GlobalInit: no controller exists yet, so the choice starts empty.
+  PlayerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, long style,
+              const wxString& name);
+
+  void UpdateControls() override;
+
+  wxSlider* positionSlider;
+  wxChoice* controllerChoice;
+  wxStaticBox* controllerBox;
+  wxSpinCtrl* speedSpin;
+  wxButton* rewindButton;
+  wxButton* endButton;
+  wxButton* stepBackButton;
+  wxButton* stepForwardButton;
+  wxButton* pauseButton;
+  wxButton* playButton;
+  wxButton* stopButton;
+
+ private:
+  // Stops the controller and shows the slider's frame.
+  void OnSlider(wxCommandEvent& event);
+  // Lays the controls out by their constraints.
+  void OnSize(wxSizeEvent& event);
+  // Makes the selected controller current and sets the slider's range and
+  // value and the spin value from it.
+  void OnChoice(wxCommandEvent& event);
+  // The button's transport operation.
+  void OnButton(wxCommandEvent& event);
+  // The controller's speed from the spin value.
+  void OnSpin(wxSpinEvent& event);
+
+  // The slider on the current controller's frame, when it has frames.
+  void ShowCurrentFrame();
+
+  wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,203 @@
+#!/usr/bin/env bash
+# End-to-end test of the control panels: the real X pointer and keyboard work
+# the player strip and the "Camera" page, in one start on the generated
+# sample data.
+#
+#   The player strip: choosing "walk" (the walking character's controller) in
+#     its choice makes the frame slider follow the playing clip; "[]" puts it
+#     on the first frame and keeps it there; "Play" sets it going again;
+#     dragging the slider's knob to the middle halts the clip there.
+#   The "Camera" page: choosing "FREEROAM" lets the arrow keys fly the camera,
+#     which stays where they left it (a tracking camera glides back).
+#   The window closes with exit code 0; "cvar.ini" holds "player.StepSize".
+# Controls are found in screenshots by the strip's and the page's fixed
+# layout: the strip is white, its row of buttons starts 5 pixels from its
+# left edge with 5-pixel gaps, and the selected notebook tab is underlined.
+#
+# usage: panels_e2e.sh <tavrin> <make_sample_data> <close_window> <artifact folder>
+#                      [<LeakSanitizer suppressions>...]
+set -euo pipefail
+
+if (($# < 4)); then
+  echo "usage: $0 <tavrin> <make_sample_data> <close_window> <artifact folder> [lsan.supp...]" >&2
+  exit 2
+fi
+if [[ "${TAVRIN_E2E_OWN_XVFB:-}" != 1 ]]; then
+  TAVRIN_E2E_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+tavrin=$1
+make_sample_data=$2
+close_window=$3
+artifacts=$4
+shift 4
+here=$(cd "$(dirname "$0")" && pwd)
+title="Tavrin v1"
+e2e_name=panels_e2e
+# shellcheck source=e2e_lib.sh
+source "$here/e2e_lib.sh" "$@"
+
+press() { timeout 10 xdotool key --delay 50 "$@" || fail "cannot press $*"; }
+click_at() { timeout 10 xdotool mousemove --sync --window "$window" "$1" "$2" click 1 || fail "cannot click at $1,$2"; }
+frame_shot() { screenshot "$window" "$work/frame.png"; }
+
+# The colours of `count` pixels of frame.png, one "#RRGGBB" a line: of row y
+# from x on (row_colours y x count), or of column x from y on
+# (column_colours x y count). Readers take the whole list: a reader that
+# stopped early would fail the pipeline.
+row_colours() {
+  timeout 30 convert "$work/frame.png" -crop "${3}x1+$2+$1" +repage txt:- | awk 'NR > 1 {print $3}'
+}
+column_colours() {
+  timeout 30 convert "$work/frame.png" -crop "1x${3}+$1+$2" +repage txt:- | awk 'NR > 1 {print $3}'
+}
+
+# Sets strip_top and strip_bottom: the white band under the view, seen in the
+# strip's right margin.
+find_strip() {
+  local below=$((view_y + view_h))
+  read -r strip_top strip_bottom < <(column_colours $((frame_w - 3)) "$below" $((frame_h - below)) |
+    awk -v base="$below" '$1 == "#FFFFFF" && !done { if (top == "") top = NR - 1; bottom = NR - 1; next }
+                          top != "" { done = 1 } END { print base + top, base + bottom }')
+  [[ -n "$strip_top" ]] || fail "no player strip under the view"
+}
+
+# Sets row_y, a row through the strip's buttons, and button_x: the middle of
+# each control on it, left to right ("<<", "<", "[]", "Play", ...).
+find_buttons() {
+  local height=$((strip_bottom - strip_top + 1))
+  row_y=$((strip_top + 5 + height / 2 + 10))
+  buttons=$(row_colours "$row_y" 0 "$frame_w" |
+    awk '{ white = ($1 == "#FFFFFF") }
+         !white && start == "" { start = NR - 1 }
+         white && start != "" { if (NR - 1 - start > 15) printf "%d ", (start + NR - 2) / 2; start = "" }')
+  read -r -a button_x <<< "$buttons"
+  ((${#button_x[@]} >= 7)) || fail "found ${#button_x[@]} controls in the strip's button row, not 7 buttons"
+}
+
+# Sets trough_y: the row of the frame slider (the upper half of the strip)
+# that the longest run of coloured pixels crosses.
+find_trough() {
+  local y best=0 count
+  trough_y=""
+  for ((y = strip_top + 5; y < strip_top + (strip_bottom - strip_top) / 2 + 5; y++)); do
+    count=$(row_colours "$y" 5 $((frame_w * 3 / 4 - 10)) | grep -vc "^#FFFFFF$" || true)
+    if ((count > best)); then best=$count trough_y=$y; fi
+  done
+  [[ -n "$trough_y" ]] || fail "no frame slider in the strip"
+}
+
+# The frame slider's filled part: the blue pixels on its trough row (grows
+# with the frame shown).
+slider_fill() {
+  frame_shot
+  row_colours "$trough_y" 0 $((frame_w * 3 / 4)) | grep -c "^#3584E4$" || true
+}
+
+note "sample data"
+timeout 120 "$make_sample_data" "$work/data" > /dev/null || { run=0; fail "make_sample_data failed"; }
+mkdir -p "$artifacts"
+rm -f "$artifacts"/panels_e2e_*
+
+run=1
+note "start: the player strip and the camera page"
+start_program
+wait_for_window 180
+frame_w=$(window_field "$window" Width)
+frame_h=$(window_field "$window" Height)
+view=$(view_window "$window" 640 480)
+[[ -n "$view" ]] || fail "no 640 x 480 view"
+view_x=$(window_field "$view" "Relative upper-left X")
+view_y=$(window_field "$view" "Relative upper-left Y")
+view_h=480
+# The pointer over the view gives it the keyboard focus; the back-quote key
+# closes the console, so that the arrow keys fly the camera later.
+timeout 10 xdotool mousemove --sync --window "$view" 320 240 || fail "cannot move the pointer"
+sleep 1.5
+press grave
+sleep 0.5
+
+frame_shot
+find_strip
+find_buttons
+find_trough
+note "strip at y $strip_top..$strip_bottom, buttons at x ${button_x[*]} (y $row_y), slider at y $trough_y"
+
+# The choice stands in its box at the strip's right edge (a fifth of its
+# width), 15 pixels below the box's top; "walk" is the last name.
+click_at $((frame_w - 5 - frame_w / 10)) $((strip_top + 5 + 15 + 10))
+sleep 0.5
+press End Return
+sleep 0.5
+first=$(slider_fill)
+sleep 0.5
+second=$(slider_fill)
+cp "$work/frame.png" "$artifacts/panels_e2e_walk_playing.png"
+((first != second)) || fail "the slider does not follow the playing walk ($first, then $second blue pixels)"
+
+click_at "${button_x[2]}" "$row_y"  # "[]"
+sleep 0.5
+first=$(slider_fill)
+sleep 0.5
+second=$(slider_fill)
+cp "$work/frame.png" "$artifacts/panels_e2e_walk_stopped.png"
+((first == second && second < 20)) || fail "\"[]\" did not stop walk on its first frame ($first, $second blue pixels)"
+
+click_at "${button_x[3]}" "$row_y"  # "Play"
+sleep 0.7
+third=$(slider_fill)
+((third != second)) || fail "\"Play\" did not set walk going ($second, then $third blue pixels)"
+
+click_at "${button_x[2]}" "$row_y"  # "[]": the knob back at the left end
+sleep 0.5
+frame_shot
+knob=$(row_colours "$trough_y" 0 $((frame_w * 3 / 4)) | awk '$1 != "#FFFFFF" && knob == "" { knob = NR - 1 + 8 } END { print knob }')
+middle=$((frame_w * 3 / 8))
+timeout 10 xdotool mousemove --sync --window "$window" "$knob" "$trough_y" mousedown 1 \
+  mousemove --sync --window "$window" $((middle / 2)) "$trough_y" \
+  mousemove --sync --window "$window" "$middle" "$trough_y" mouseup 1 || fail "cannot drag the slider"
+sleep 0.5
+first=$(slider_fill)
+sleep 0.5
+second=$(slider_fill)
+cp "$work/frame.png" "$artifacts/panels_e2e_walk_dragged.png"
+((first == second)) || fail "the dragged slider did not halt walk ($first, then $second blue pixels)"
+((second > middle / 2)) || fail "the dragged slider shows too little of the clip ($second blue pixels)"
+
+note "camera page: FREEROAM, arrow keys"
+# The page lies under the selected tab's blue underline, right of the view.
+page_top=$(column_colours $((view_x + 640 + 60)) "$view_y" 100 |
+  awk -v base="$view_y" '$1 == "#3584E4" { last = NR - 1 } END { if (last != "") print base + last + 1 }')
+[[ -n "$page_top" ]] || fail "no selected notebook tab"
+page_left=$(row_colours $((page_top + 8)) $((view_x + 640)) 60 |
+  awk -v base=$((view_x + 640)) '$1 == "#FFFFFF" && left == "" { left = base + NR - 1 } END { print left }')
+[[ -n "$page_left" ]] || fail "no notebook page"
+# The mode choice at (14, 25) in the page; "FREEROAM" is the first item.
+click_at $((page_left + 14 + 45)) $((page_top + 25 + 12))
+sleep 0.5
+press Home Return
+sleep 0.5
+screenshot "$window" "$artifacts/panels_e2e_freeroam.png"
+
+timeout 10 xdotool mousemove --sync --window "$view" 320 240 || fail "cannot move the pointer"
+sleep 0.5
+screenshot "$view" "$work/before.png"
+press Up Up Left
+sleep 1.5
+screenshot "$view" "$work/after.png"
+cp "$work/after.png" "$artifacts/panels_e2e_flown.png"
+# The lower half: ground near the camera, which any move of the camera shifts.
+# A free camera stays where the keys left it (some 60000 pixels change); a
+# tracking one glides back (some 6000).
+crop "$work/before.png" "$work/before_c.png" 640x200+0+280 || fail "cannot crop"
+crop "$work/after.png" "$work/after_c.png" 640x200+0+280 || fail "cannot crop"
+moved=$(pixel_difference "$work/before_c.png" "$work/after_c.png")
+((moved > 20000)) || fail "the arrow keys did not move the free camera ($moved pixels changed)"
+
+timeout 10 "$close_window" "$title" > /dev/null || fail "the close request could not be sent"
+wait_for_exit 60
+[[ "$rc" == 0 ]] || fail "exit code $rc after the close request"
+[[ "$(cvar_value "$work/data/cvar.ini" player.StepSize)" == 1 ]] || fail "cvar.ini lacks \"1 player.StepSize 1\""
+check_clean_output
+
+note "passed; screenshots in $artifacts"
