@@ -8,15 +8,14 @@ if(EXISTS ${SEEDS})
     file(COPY ${seeds} DESTINATION ${WORK}/corpus)
   endif()
 endif()
-# Real files, when present, are seeds too (cut to the run's input size limit
-# by the fuzzer itself).
+# Real files, when present, are seeds too (whole, when MAX_LEN holds them).
 foreach(seed IN LISTS MOCAP_SEEDS)
   if(EXISTS "${seed}")
     file(COPY "${seed}" DESTINATION ${WORK}/corpus)
   endif()
 endforeach()
 execute_process(
-  COMMAND ${FUZZER} -max_total_time=${SECONDS} -rss_limit_mb=2048 -max_len=4096
+  COMMAND ${FUZZER} -max_total_time=${SECONDS} -rss_limit_mb=2048 -max_len=${MAX_LEN}
           -print_final_stats=1 ${WORK}/corpus
   WORKING_DIRECTORY ${WORK}
   RESULT_VARIABLE rc)
