@@ -16,30 +16,15 @@
 # assertion or a sanitizer report.
 #
 # usage: app_e2e.sh <tavrin> <make_sample_data> <close_window> <artifact folder>
-#                   [<LeakSanitizer suppressions>...]
+#                 [<LeakSanitizer suppressions>...]
 # The screenshots (and, on failure, the program's output and log) are left in
 # the artifact folder. The test runs on an X server of its own (Xvfb, no
 # window manager), never on the user's display: it moves the pointer and types.
 set -euo pipefail
 
-if (($# < 4)); then
-  echo "usage: $0 <tavrin> <make_sample_data> <close_window> <artifact folder> [lsan.supp...]" >&2
-  exit 2
-fi
-if [[ "${TAVRIN_E2E_OWN_XVFB:-}" != 1 ]]; then
-  TAVRIN_E2E_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
-tavrin=$1
-make_sample_data=$2
-close_window=$3
-artifacts=$4
-shift 4
-here=$(cd "$(dirname "$0")" && pwd)
-title="Tavrin v1"
 e2e_name=app_e2e
 # shellcheck source=e2e_lib.sh
-source "$here/e2e_lib.sh" "$@"
+source "$(dirname "$0")/e2e_lib.sh" "$@"
 
 # ---------------------------------------------------------------------------
 

@@ -1,11 +1,33 @@
-# Shared steps of the end-to-end tests: sourced by each test script after it
-# has set `title`, `tavrin`, `close_window`, `artifacts`, `here` and
-# `e2e_name` (the prefix of the files it leaves), with the LeakSanitizer
-# suppression files as arguments, and run under an X server of its own
-# (Xvfb). Sets up a temporary working folder
-# ($work, removed on exit), joins the LeakSanitizer suppressions, and defines
-# the steps below, each bounded in time. `fail` reports the start number in
-# `run` and leaves the program's output, log and cvar.ini in $artifacts.
+# Shared steps of the end-to-end tests. Each test script sets `e2e_name` (the
+# prefix of the files it leaves) and sources this file with its own
+# arguments:
+#
+#   <tavrin> <make_sample_data> <close_window> <artifact folder> [<LeakSanitizer suppressions>...]
+#
+# The test then runs again under an X server of its own (Xvfb, no window
+# manager), never on the user's display: it moves the pointer and types.
+# This file sets `tavrin`, `make_sample_data`, `close_window` and `artifacts`
+# (the other tools of the build sit beside close_window), `here` (the test
+# folder) and `title`; it sets up a temporary working folder ($work, removed
+# on exit), joins the LeakSanitizer suppressions, and defines the steps below,
+# each bounded in time. `fail` reports the start number in `run` and leaves
+# the program's output, log and cvar.ini in $artifacts.
+
+if (($# < 4)); then
+  echo "usage: $0 <tavrin> <make_sample_data> <close_window> <artifact folder> [lsan.supp...]" >&2
+  exit 2
+fi
+if [[ "${TAVRIN_E2E_OWN_XVFB:-}" != 1 ]]; then
+  TAVRIN_E2E_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+tavrin=$1
+make_sample_data=$2
+close_window=$3
+artifacts=$4
+shift 4
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+title="Tavrin v1"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin_e2e.XXXXXX")
 pid=""

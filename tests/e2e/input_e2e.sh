@@ -16,27 +16,12 @@
 #     no other error.
 #
 # usage: input_e2e.sh <tavrin> <make_sample_data> <close_window> <artifact folder>
-#                     [<LeakSanitizer suppressions>...]
+#                 [<LeakSanitizer suppressions>...]
 set -euo pipefail
 
-if (($# < 4)); then
-  echo "usage: $0 <tavrin> <make_sample_data> <close_window> <artifact folder> [lsan.supp...]" >&2
-  exit 2
-fi
-if [[ "${TAVRIN_E2E_OWN_XVFB:-}" != 1 ]]; then
-  TAVRIN_E2E_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
-tavrin=$1
-make_sample_data=$2
-close_window=$3
-artifacts=$4
-shift 4
-here=$(cd "$(dirname "$0")" && pwd)
-title="Tavrin v1"
 e2e_name=input_e2e
 # shellcheck source=e2e_lib.sh
-source "$here/e2e_lib.sh" "$@"
+source "$(dirname "$0")/e2e_lib.sh" "$@"
 
 # Types text and keys into the focused window.
 type_text() { timeout 20 xdotool type --delay 25 "$1" || fail "cannot type \"$1\""; }

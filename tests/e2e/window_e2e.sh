@@ -22,32 +22,17 @@
 # No output or log line may be a GTK/GLib critical message, a failed
 # assertion or a sanitizer report.
 #
-# usage: window_e2e.sh <tavrin> <make_sample_data> <close_window> <gl_visual>
-#                      <artifact folder> [<LeakSanitizer suppressions>...]
+# usage: window_e2e.sh <tavrin> <make_sample_data> <close_window> <artifact folder>
+#                 [<LeakSanitizer suppressions>...]
 # The screenshots (and, on failure, the program's output and log) are left in
 # the artifact folder. The test runs on an X server of its own (Xvfb), never on
 # the user's display.
 set -euo pipefail
 
-if (($# < 5)); then
-  echo "usage: $0 <tavrin> <make_sample_data> <close_window> <gl_visual> <artifact folder> [lsan.supp...]" >&2
-  exit 2
-fi
-if [[ "${TAVRIN_E2E_OWN_XVFB:-}" != 1 ]]; then
-  TAVRIN_E2E_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
-tavrin=$1
-make_sample_data=$2
-close_window=$3
-gl_visual=$4
-artifacts=$5
-shift 5
-here=$(cd "$(dirname "$0")" && pwd)
-title="Tavrin v1"
 e2e_name=window_e2e
 # shellcheck source=e2e_lib.sh
-source "$here/e2e_lib.sh" "$@"
+source "$(dirname "$0")/e2e_lib.sh" "$@"
+gl_visual=$(dirname "$close_window")/gl_visual
 
 # The camera looks along +x at the origin from (-4.8, 2.2, 0). Characters
 # without motions stand still in their rest pose; they are drawn in name
