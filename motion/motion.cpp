@@ -216,6 +216,19 @@ bool motion_CacheIsStale(const std::string& cache, const std::string& path) {
 
 void SetMotionDestroyedHook(MotionDestroyedHook hook) { g_motionDestroyedHook = hook; }
 
+bool StaysInMotionFolder(const std::string& file) {
+  if (!file.empty() && file[0] == '/') return false;
+  if (file.find('\0') != std::string::npos) return false;
+  size_t start = 0;
+  for (;;) {
+    const size_t slash = file.find('/', start);
+    const size_t end = slash == std::string::npos ? file.size() : slash;
+    if (file.compare(start, end - start, "..") == 0) return false;
+    if (slash == std::string::npos) return true;
+    start = slash + 1;
+  }
+}
+
 std::string MotionCacheName(const std::string& path, const char* extension) {
   const size_t slash = path.find_last_of('/');
   const size_t dot = path.find_last_of('.');
@@ -266,9 +279,11 @@ int Motion::LoadMotion(const std::string& file, float scale) {
   frames = nullptr;
   frameCount = -1;
 
-  // The system calls would cut a name at a NUL byte and reach another file.
-  if (file.find('\0') != std::string::npos) {
-    LogPrintf("LoadMotion: %s: a file name with a NUL byte is refused", file.c_str());
+  // The system calls would cut a name at a NUL byte and reach another file;
+  // caches are written beside the file, which must stay in the folder.
+  if (!StaysInMotionFolder(file)) {
+    LogPrintf("LoadMotion: %s: a file name that leads outside %s is refused", file.c_str(),
+              MotionFolder);
     return -1;
   }
 

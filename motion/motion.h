@@ -24,6 +24,10 @@ inline constexpr char MotionFolder[] = "data/motions/";
 using MotionDestroyedHook = void (*)(Motion*);
 void SetMotionDestroyedHook(MotionDestroyedHook hook);
 
+// True when MotionFolder + `file` names MotionFolder or a file inside it: a
+// relative path without a ".." part and without a NUL byte.
+bool StaysInMotionFolder(const std::string& file);
+
 // The cache name of a motion file path: the path up to the last "." of its
 // file name (the part after the last "/"), followed by `extension` (".bin",
 // ".mpos"). Empty when the file name has no ".", so that no file matches.
