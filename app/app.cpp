@@ -5,8 +5,11 @@
 #include <wx/log.h>
 #include <wx/modalhook.h>
 
+#include <signal.h>
+
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/app_globals.h"
 #include "app/gl_view.h"
@@ -14,6 +17,7 @@
 #include "app/view_input.h"
 #include "core/cvar_file.h"
 #include "core/log.h"
+#include "core/stop_request.h"
 #include "input/view_input.h"
 
 // After the library's headers: X11's macros (None, Status) would clash.
@@ -107,11 +111,57 @@ int app_OnDisplayLost(Display* /*display*/) {
   std::_Exit(1);
 }
 
-// SIGINT and SIGTERM (Ctrl-C in a terminal, a plain kill) close the main
-// window like its close box, so the shutdown still writes "cvar.ini". Runs
-// from the event loop (also a modal dialog's), not inside the signal;
-// repeated signals change nothing.
+// SIGINT, SIGTERM and SIGHUP (Ctrl-C in a terminal, a plain kill, a closed
+// terminal) close the main window like its close box, so the shutdown still
+// writes "cvar.ini". Runs from the event loop (also a modal dialog's), not
+// inside the signal; repeated signals change nothing.
 void app_OnTerminateSignal(int /*signal*/) { g_modalDialogs.CloseMainWindow(); }
+
+// SIGQUIT (Ctrl-\) keeps its meaning, the end of the program at once with a
+// core dump, but saves "cvar.ini" first. A second SIGQUIT, while the program
+// is stuck where the first cannot be handled, ends it without saving.
+void app_OnQuitSignal(int signal) {
+  SaveCVars();
+  LogPrintf("App: SIGQUIT: \"cvar.ini\" is saved and the program ends with a core dump");
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+constexpr int kTerminateSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The signal that arrived while the main frame was being built.
+volatile std::sig_atomic_t g_startUpSignal = 0;
+
+// Start-up runs before the event loop, where the library would hold a signal
+// back until the whole start-up is over: a signal then only marks the stop,
+// which the long steps look at (core/stop_request.h).
+void app_OnStartUpSignal(int signal) {
+  g_startUpSignal = signal;
+  RequestStop();
+}
+
+void app_InstallStartUpHandlers() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = app_OnStartUpSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : kTerminateSignals) sigaction(signal, &action, nullptr);
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigaction(SIGQUIT, &action, nullptr);
+}
+
+// The library's own handlers, which run the handlers above from its event
+// loop. SIGQUIT's falls back to the default action once it has fired.
+void app_InstallEventLoopHandlers(wxApp* app) {
+  for (int signal : kTerminateSignals) app->SetSignalHandler(signal, app_OnTerminateSignal);
+  app->SetSignalHandler(SIGQUIT, app_OnQuitSignal);
+  struct sigaction action;
+  if (sigaction(SIGQUIT, nullptr, &action) == 0) {
+    action.sa_flags |= SA_RESETHAND;
+    sigaction(SIGQUIT, &action, nullptr);
+  }
+}
 
 }  // namespace
 
@@ -148,12 +198,24 @@ bool App::OnInit() {
   g_modalDialogs.Register();
   // Replaces GTK's handler, which ends the process without a word.
   XSetIOErrorHandler(app_OnDisplayLost);
-  SetSignalHandler(SIGINT, app_OnTerminateSignal);
-  SetSignalHandler(SIGTERM, app_OnTerminateSignal);
+  app_InstallStartUpHandlers();
   // An opaque token of the running program: the application object.
   g_hInstance = static_cast<InstanceHandle>(this);
   auto* frame = new MainFrame("Tavrin v1", wxPoint(50, 50), wxSize(800, 630));
   g_hWnd = static_cast<WindowHandle>(frame);
+  // First the loop's handlers, then the look at the flag: a signal comes
+  // either before (the flag) or after (the loop's handler).
+  app_InstallEventLoopHandlers(this);
+  if (StopRequested()) {
+    LogPrintf("App: signal %d arrived during start-up; the program closes",
+              static_cast<int>(g_startUpSignal));
+    if (g_startUpSignal == SIGQUIT) app_OnQuitSignal(SIGQUIT);
+    // Closed unseen from the event loop, which ends once the frame is gone;
+    // the shutdown saves "cvar.ini" as after any close.
+    g_mainFrame = frame;
+    CallAfter([] { app_CloseMainWindow(); });
+    return true;
+  }
   frame->Show(true);
   g_mainFrame = frame;
   return true;

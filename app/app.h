@@ -19,18 +19,21 @@ class wxMouseEvent;
 //
 // The library's assertion failures (from construction on) and log messages
 // (from OnInit on) are written to the program's log (core/log.h) instead of
-// opening dialogs. SIGINT and SIGTERM close the main window as its close box
-// does, so "cvar.ini" is still written; while a modal dialog (the About box)
-// is open the close waits until it has returned, and repeated signals change
-// nothing. When the connection to the display is lost, "cvar.ini" is saved
-// and the process ends with exit code 1. GTK is made to use its X11 back end:
-// the 3-D view draws through GLX.
+// opening dialogs. SIGINT, SIGTERM and SIGHUP close the main window as its
+// close box does, so "cvar.ini" is still written; while a modal dialog (the
+// About box) is open the close waits until it has returned, and repeated
+// signals change nothing. One that arrives during start-up ends the start-up
+// at its next step (core/stop_request.h) and closes the frame unseen. SIGQUIT
+// saves "cvar.ini" and ends the process with the signal's core dump; a second
+// SIGQUIT ends it at once. When the connection to the display is lost,
+// "cvar.ini" is saved and the process ends with exit code 1. GTK is made to
+// use its X11 back end: the 3-D view draws through GLX.
 class App : public wxApp {
  public:
   App();
 
   // Routes the library's log messages to the program's log and installs the
-  // SIGINT / SIGTERM and lost-display handling; then sets g_hInstance,
+  // signal and lost-display handling; then sets g_hInstance,
   // builds the main frame "Tavrin v1" at (50, 50) with an outer size of
   // 800 x 630 (start-up runs inside), sets g_hWnd, shows the frame and stores
   // it in g_mainFrame. Always true.

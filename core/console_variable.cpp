@@ -12,14 +12,13 @@ bool cvar_IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// [*first, *last) without surrounding blanks and without a single leading
-// '+', which from_chars does not take. False when nothing is left or a sign
+// [*first, *last): the text after leading blanks and a single leading '+',
+// which from_chars does not take. False when nothing is left or a sign
 // follows the '+'.
 bool cvar_NumberSpan(const std::string& text, const char** first, const char** last) {
   const char* begin = text.data();
   const char* end = begin + text.size();
   while (begin < end && cvar_IsBlank(*begin)) ++begin;
-  while (end > begin && cvar_IsBlank(end[-1])) --end;
   if (begin < end && *begin == '+') {
     ++begin;
     if (begin < end && (*begin == '+' || *begin == '-')) return false;
@@ -30,25 +29,37 @@ bool cvar_NumberSpan(const std::string& text, const char** first, const char** l
   return true;
 }
 
+// The number at the start of the text, as strtol reads it in base 10: "800",
+// "600px" and "1.5" give 800, 600 and 1. False when the text starts with no
+// number or the number is beyond the int range.
 bool cvar_ParseInt(const std::string& text, int32_t* out) {
   const char* first;
   const char* last;
   if (!cvar_NumberSpan(text, &first, &last)) return false;
   int32_t value = 0;
-  const std::from_chars_result r = std::from_chars(first, last, value);
-  if (r.ec != std::errc() || r.ptr != last) return false;
+  if (std::from_chars(first, last, value).ec != std::errc()) return false;
   *out = value;
   return true;
 }
 
+// The number at the start of the text, as strtof reads it, "0x" hexadecimal
+// included, but whatever the locale: "2.5x" gives 2.5. False when the text
+// starts with no number or the number is not a finite float.
 bool cvar_ParseFloat(const std::string& text, float* out) {
   const char* first;
   const char* last;
   if (!cvar_NumberSpan(text, &first, &last)) return false;
+  const bool negative = *first == '-';
+  const char* digits = negative ? first + 1 : first;
   float value = 0.0f;
-  const std::from_chars_result r =
-      std::from_chars(first, last, value, std::chars_format::general);
-  if (r.ec != std::errc() || r.ptr != last || !std::isfinite(value)) return false;
+  std::from_chars_result r{first, std::errc::invalid_argument};
+  if (last - digits > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    r = std::from_chars(digits + 2, last, value, std::chars_format::hex);
+    if (negative) value = -value;
+  }
+  // Without hexadecimal digits "0x" reads as the 0 before the x.
+  if (r.ec != std::errc()) r = std::from_chars(first, last, value, std::chars_format::general);
+  if (r.ec != std::errc() || !std::isfinite(value)) return false;
   *out = value;
   return true;
 }
@@ -243,6 +254,11 @@ CVarCell* CVarGetValuePointer(const std::string& name) {
 
 bool CVarLoadEntry(const std::string& name, int type, const std::string& text) {
   if (type != kCVarInt && type != kCVarFloat) return false;
+  // Parse as the file's type, then convert into the record's; text without a
+  // number changes nothing, not even the registry.
+  CVarCell parsed;
+  parsed.type = type;
+  if (!cvar_CellFromString(&parsed, text)) return false;
   CVarRecord* record = CVarGet(name);
   if (record == nullptr) {
     CVarCell zero;
@@ -255,10 +271,6 @@ bool CVarLoadEntry(const std::string& name, int type, const std::string& text) {
     record = cvar_NewRecord(name, zero, false);
   }
   if (record->cell.type != kCVarInt && record->cell.type != kCVarFloat) return false;
-  // Parse as the file's type, then convert into the record's.
-  CVarCell parsed;
-  parsed.type = type;
-  if (!cvar_CellFromString(&parsed, text)) return false;
   cvar_ConvertCell(&parsed, record->cell.type, nullptr);
   record->cell = parsed;
   return true;

@@ -122,12 +122,14 @@ class ConsoleVariable {
   // with '.' whatever the locale), a function as "".
   std::string ToString() const;
 
-  // Parses `text` (surrounding blanks ignored) and stores it. An int takes an
-  // optional sign and decimal digits within the 32-bit range; a float takes a
-  // finite decimal number ("3", "2.5", "-1e-3"), not "nan", "inf" or text
-  // with trailing characters. Returns true when stored (zero included); on
-  // bad text the value is unchanged and the result false. A function never
-  // parses: false, unchanged.
+  // Stores the number that `text` begins with (leading blanks skipped), read
+  // as the C library's strtol (base 10) and strtof read it: an int takes an
+  // optional sign and decimal digits ("600px" gives 600, "1.5" gives 1); a
+  // float a decimal or "0x" hexadecimal number ("2.5x" gives 2.5) whatever
+  // the locale. Returns true when stored (zero included). Text that begins
+  // with no number, an int beyond the 32-bit range and a float that is not
+  // finite ("nan", "inf", "1e39") leave the value unchanged: false. A
+  // function never parses: false, unchanged.
   bool FromString(const std::string& text);
 
   std::string name;
@@ -161,7 +163,8 @@ CVarCell* CVarGetValuePointer(const std::string& name);
 // value. An existing name keeps its type: a numeric value of the other type
 // is converted into it (int to float exactly as far as float allows, float to
 // int rounded to nearest and saturated); a function's record is left alone.
-// Text that is not a number of the file's type leaves the value unchanged.
-// Returns true when the value was stored; false for other tags, functions
-// and bad text. The record does not count as declared in the code.
+// Text that does not begin with a number of the file's type (FromString)
+// changes nothing: no record is made for a new name. Returns true when the
+// value was stored; false for other tags, functions and bad text. The record
+// does not count as declared in the code.
 bool CVarLoadEntry(const std::string& name, int type, const std::string& text);

@@ -1,12 +1,12 @@
 // The ".gra" transition graph file: N on the first line, then per node a line
 // "k n" and a line of n "target weight " pairs; CRLF line ends, weights with
 // six significant digits. The reader takes whitespace-separated numbers.
-#include <cstdio>
-#include <fstream>
 #include <locale>
+#include <sstream>
 #include <string>
 
 #include "core/log.h"
+#include "core/regular_file.h"
 #include "graph/motion_controller.h"
 #include "graph/transition_graph.h"
 #include "motion/motion.h"
@@ -24,14 +24,7 @@ bool TransitionGraph::ExportGraph(const std::string& file) {
   // keep.
   if (nodes == nullptr || owner->GetMotion() == nullptr || owner->nodeCount < 0) return false;
   const int n = owner->nodeCount;
-  // Written beside the file and renamed into place, so that an interrupted
-  // run never leaves a short graph file that the next run would import.
-  const std::string temp = file + ".tmp";
-  std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) {
-    std::remove(temp.c_str());
-    return false;
-  }
+  std::ostringstream out;
   out.imbue(std::locale::classic());
   out << n << "\r\n";
   for (int k = 0; k < n; ++k) {
@@ -40,18 +33,18 @@ bool TransitionGraph::ExportGraph(const std::string& file) {
     for (const GraphEdge& edge : edges) out << edge.target << ' ' << edge.weight << ' ';
     out << "\r\n";
   }
+  // Written beside the file and renamed into place, so that an interrupted
+  // run never leaves a short graph file that the next run would import.
+  AtomicFile writer(file);
+  if (!writer.Open() || !writer.Write(out.str()) || !writer.Commit()) return false;
   LogPrintf("ExportGraph: done exporting %s in file %s", name.c_str(), file.c_str());
-  out.close();
-  if (out.fail() || std::rename(temp.c_str(), file.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
   return true;
 }
 
 bool TransitionGraph::ImportGraph(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in.is_open()) return false;
+  std::string text;
+  if (!ReadRegularFile(file, &text)) return false;
+  std::istringstream in(text);
   in.imbue(std::locale::classic());
   Motion* motion = owner->GetMotion();
   const int n = owner->nodeCount;
@@ -93,12 +86,11 @@ bool TransitionGraph::ImportGraph(const std::string& file) {
       }
     }
   }
-  LogPrintf("ImportGraph: done importing %s from file %s", name.c_str(), file.c_str());
-  in.close();
   if (in.fail()) {
     if (table != nullptr) graph_table::Destroy(table, n);
     return false;
   }
+  LogPrintf("ImportGraph: done importing %s from file %s", name.c_str(), file.c_str());
   graph_table::Register(motion, table, n);
   nodes = table;
   return true;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -17,6 +18,7 @@
 
 #include "core/log.h"
 #include "core/name_registry.h"
+#include "core/regular_file.h"
 #include "graph/motion_controller.h"
 #include "graph/pair_scorer.h"
 #include "graph/random_sequence.h"
@@ -320,18 +322,19 @@ TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
   if (file.empty()) file = name + ".gra";
   if (!graph_HasFrames(owner)) return;  // no table and no file
 
-  // Qualified calls: the subclass part does not exist yet.
-  if (std::FILE* probe = std::fopen(file.c_str(), "rb")) {
-    std::fclose(probe);
-    if (!TransitionGraph::ImportGraph(file)) {
-      LogPrintf("GRAPH: Error importing transition graph %s", name.c_str());
-      TransitionGraph::GenerateGraph();
-    }
-  } else {
-    TransitionGraph::GenerateGraph();
-    if (!TransitionGraph::ExportGraph(file)) {
-      LogPrintf("GRAPH: Error exporting transition graph %s", name.c_str());
-    }
+  // Qualified calls: the subclass part does not exist yet. A file that is
+  // refused (or is no regular file) is replaced by the graph generated in its
+  // place, so the generation does not run again at every start.
+  std::FILE* probe = OpenRegularFile(file);
+  const bool exists = probe != nullptr || errno != ENOENT;
+  if (probe != nullptr) std::fclose(probe);
+  if (exists) {
+    if (TransitionGraph::ImportGraph(file)) return;
+    LogPrintf("GRAPH: Error importing transition graph %s", name.c_str());
+  }
+  TransitionGraph::GenerateGraph();
+  if (!TransitionGraph::ExportGraph(file)) {
+    LogPrintf("GRAPH: Error exporting transition graph %s", name.c_str());
   }
 }
 

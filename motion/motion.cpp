@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "core/log.h"
+#include "core/regular_file.h"
 #include "core/name_registry.h"
 #include "motion/text_file.h"
 
@@ -108,21 +109,6 @@ bool amc_ParseInt(std::string_view word) {
   return first != last && result.ec == std::errc() && result.ptr == last;
 }
 
-// Non-empty lines that end in a line feed; a last line without one does not
-// count.
-long long amc_CountLines(std::string_view text) {
-  long long count = 0;
-  size_t start = 0;
-  while (start < text.size()) {
-    const void* hit = std::memchr(text.data() + start, '\n', text.size() - start);
-    if (hit == nullptr) break;
-    const size_t end = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
-    if (end > start) ++count;
-    start = end + 1;
-  }
-  return count;
-}
-
 // The body weight code when it names one of the mixer's tables, else 0 with a
 // log line naming the motion.
 int motion_CheckedBodyWeights(int bodyWeightCode, const std::string& given) {
@@ -136,15 +122,16 @@ int motion_CheckedBodyWeights(int bodyWeightCode, const std::string& given) {
 int amc_Shown(std::string_view word) { return word.size() > 64 ? 64 : static_cast<int>(word.size()); }
 
 
-// Reads up to `promised` frames of AMC text into frames[]: the header is
-// passed over up to the word ":DEGREES", then each frame is a frame number
-// and 29 joint entries (a joint name, the root's translation, the angles of
-// the joint's degrees of freedom in `skeleton`). Returns the number of frames
-// read whole. Any problem is logged with the file and line; *faulty tells
-// whether there was one. An unknown joint name skips the rest of its line;
-// an early end, a malformed number or a missing ":DEGREES" stops the reading.
-int amc_ReadFrames(std::string_view text, const std::string& path, const Skeleton& skeleton,
-                   float scale, Posture* frames, int promised, bool* faulty) {
+// Reads the frames of AMC text into *frames: the header is passed over up to
+// the word ":DEGREES", then each frame is a frame number and 29 joint entries
+// (a joint name, the root's translation, the angles of the joint's degrees of
+// freedom in `skeleton`), up to the end of the text. Any problem is logged
+// with the file and line; *faulty tells whether there was one. An unknown
+// joint name skips the rest of its line; a frame cut short, a malformed
+// number or a missing ":DEGREES" stops the reading, keeping the whole frames
+// before it.
+void amc_ReadFrames(std::string_view text, const std::string& path, const Skeleton& skeleton,
+                    float scale, std::vector<Posture>* frames, bool* faulty) {
   AmcCursor cursor;
   cursor.text = text;
   std::string_view word;
@@ -154,29 +141,28 @@ int amc_ReadFrames(std::string_view text, const std::string& path, const Skeleto
   if (!header) {
     LogPrintf("LoadMotion: %s has no \":DEGREES\" line; no frames are read", path.c_str());
     *faulty = true;
-    return 0;
+    return;
   }
 
   int unknownJoints = 0;
-  int read = 0;
-  for (bool stopped = false; read < promised && !stopped;) {
-    const int f = read;
-    Posture& posture = frames[f];
-    // The frame number, then 29 joint entries.
-    for (int entry = 0; entry <= 29 && !stopped; ++entry) {
+  bool stopped = false;
+  // Each frame starts with its number; the end of the text before one is the
+  // end of the clip.
+  while (!stopped && amc_NextWord(&cursor, &word, &line)) {
+    const int kept = static_cast<int>(frames->size());
+    if (!amc_ParseInt(word)) {
+      LogPrintf("LoadMotion: %s line %d: frame number expected, found \"%.*s\"; %d frames are kept",
+                path.c_str(), line, amc_Shown(word), word.data(), kept);
+      stopped = true;
+      break;
+    }
+    Posture posture;
+    for (int entry = 1; entry <= 29 && !stopped; ++entry) {
       if (!amc_NextWord(&cursor, &word, &line)) {
-        LogPrintf("LoadMotion: %s ends at line %d within frame %d of %d; %d frames are kept",
-                  path.c_str(), cursor.line, f + 1, promised, f);
+        LogPrintf("LoadMotion: %s ends at line %d within frame %d; %d frames are kept",
+                  path.c_str(), cursor.line, kept + 1, kept);
         stopped = true;
         break;
-      }
-      if (entry == 0) {
-        if (!amc_ParseInt(word)) {
-          LogPrintf("LoadMotion: %s line %d: frame number expected, found \"%.*s\"; %d frames are kept",
-                    path.c_str(), line, amc_Shown(word), word.data(), f);
-          stopped = true;
-        }
-        continue;
       }
       const int j = Skeleton::FindBoneIndex(word);
       if (j == kJointCount) {
@@ -198,12 +184,12 @@ int amc_ReadFrames(std::string_view text, const std::string& path, const Skeleto
       for (int k = 0; k < 6 && !stopped; ++k) {
         if (!wanted[k]) continue;
         if (!amc_NextWord(&cursor, &word, &line)) {
-          LogPrintf("LoadMotion: %s ends at line %d within frame %d of %d; %d frames are kept",
-                    path.c_str(), cursor.line, f + 1, promised, f);
+          LogPrintf("LoadMotion: %s ends at line %d within frame %d; %d frames are kept",
+                    path.c_str(), cursor.line, kept + 1, kept);
           stopped = true;
         } else if (!amc_ParseFloat(word, &values[k])) {
           LogPrintf("LoadMotion: %s line %d: \"%.*s\" is not a number; %d frames are kept",
-                    path.c_str(), line, amc_Shown(word), word.data(), f);
+                    path.c_str(), line, amc_Shown(word), word.data(), kept);
           stopped = true;
         }
       }
@@ -211,20 +197,37 @@ int amc_ReadFrames(std::string_view text, const std::string& path, const Skeleto
       if (isRoot) posture.root = Vector3(values[0] * scale, values[1] * scale, values[2] * scale);
       posture.rotation[j].SetEuler(values[3], values[4], values[5]);
     }
-    if (!stopped) read = f + 1;
-    *faulty = *faulty || stopped;
+    if (!stopped) frames->push_back(posture);
   }
   if (unknownJoints > kAmcUnknownJointReports) {
     LogPrintf("LoadMotion: %s: %d lines with unknown joint names were skipped in all",
               path.c_str(), unknownJoints);
   }
-  *faulty = *faulty || unknownJoints > 0;
-  return read;
+  *faulty = *faulty || stopped || unknownJoints > 0;
+}
+
+// Whether a cache made from the motion file `path` and the default skeleton
+// is older than either of them (a source that is missing is no reason).
+bool motion_CacheIsStale(const std::string& cache, const std::string& path) {
+  return ModifiedBefore(cache, path) || ModifiedBefore(cache, kDefaultSkeletonFile);
 }
 
 }  // namespace
 
 void SetMotionDestroyedHook(MotionDestroyedHook hook) { g_motionDestroyedHook = hook; }
+
+bool StaysInMotionFolder(const std::string& file) {
+  if (!file.empty() && file[0] == '/') return false;
+  if (file.find('\0') != std::string::npos) return false;
+  size_t start = 0;
+  for (;;) {
+    const size_t slash = file.find('/', start);
+    const size_t end = slash == std::string::npos ? file.size() : slash;
+    if (file.compare(start, end - start, "..") == 0) return false;
+    if (slash == std::string::npos) return true;
+    start = slash + 1;
+  }
+}
 
 std::string MotionCacheName(const std::string& path, const char* extension) {
   const size_t slash = path.find_last_of('/');
@@ -276,36 +279,37 @@ int Motion::LoadMotion(const std::string& file, float scale) {
   frames = nullptr;
   frameCount = -1;
 
-  // The system calls would cut a name at a NUL byte and reach another file.
-  if (file.find('\0') != std::string::npos) {
-    LogPrintf("LoadMotion: %s: a file name with a NUL byte is refused", file.c_str());
+  // The system calls would cut a name at a NUL byte and reach another file;
+  // caches are written beside the file, which must stay in the folder.
+  if (!StaysInMotionFolder(file)) {
+    LogPrintf("LoadMotion: %s: a file name that leads outside %s is refused", file.c_str(),
+              MotionFolder);
     return -1;
   }
 
   std::string text;
   bool haveText = false;
-  if (!postureCache.empty()) {
-    std::FILE* probe = std::fopen(postureCache.c_str(), "rb");
-    if (probe != nullptr) {
-      std::fclose(probe);
-      const int result = ReadBinaryPostures(postureCache);
-      if (result == 0) {
-        if (!IsMarkerCacheComplete(markerCache, frameCount)) {
-          DumpMarkerPositions(markerCache, frames, frameCount);
-        }
-        return result;
-      }
-      // A cache that cannot be read whole is not trusted: parse the text
-      // again when there is one (which rewrites the cache).
-      haveText = ReadTextFile(path, &text);
-      if (haveText) {
-        LogPrintf("LoadMotion: %s is not trusted; %s is parsed again", postureCache.c_str(),
-                  path.c_str());
-      } else {
-        LogPrintf("LoadMotion: %s is unreadable and %s is missing; %s is not loaded",
-                  postureCache.c_str(), path.c_str(), file.c_str());
-        return -1;
-      }
+  std::FILE* probe = postureCache.empty() ? nullptr : OpenRegularFile(postureCache);
+  if (probe != nullptr) {
+    std::fclose(probe);
+    // A cache older than its text or the skeleton was made from an earlier
+    // version of them (a clip the user mended): it is made again.
+    const bool stale = motion_CacheIsStale(postureCache, path);
+    const int result = stale ? -1 : ReadBinaryPostures(postureCache);
+    if (result == 0) {
+      UpdateMarkerCache(markerCache, path);
+      return result;
+    }
+    // A cache that cannot be read whole is not trusted: parse the text
+    // again when there is one (which rewrites the cache).
+    haveText = ReadTextFile(path, &text);
+    if (haveText) {
+      LogPrintf("LoadMotion: %s is %s; %s is parsed again", postureCache.c_str(),
+                stale ? "older than its sources" : "not trusted", path.c_str());
+    } else {
+      LogPrintf("LoadMotion: %s is unreadable and %s is missing; %s is not loaded",
+                postureCache.c_str(), path.c_str(), file.c_str());
+      return -1;
     }
   }
   if (!haveText && !ReadTextFile(path, &text)) {
@@ -313,34 +317,39 @@ int Motion::LoadMotion(const std::string& file, float scale) {
     return -1;
   }
 
-  // Three header lines, then per frame a frame-number line and 29 joint lines.
-  const long long lines = amc_CountLines(text);
-  const int promised = static_cast<int>(std::min<long long>((lines - 3) / 30, INT_MAX));
-  Posture* parsed = new Posture[promised];
+  std::vector<Posture> parsed;
+  // About 30 lines per frame: a frame-number line and 29 joint lines.
+  parsed.reserve(std::count(text.begin(), text.end(), '\n') / 30 + 1);
   bool faulty = false;
-  const int read = amc_ReadFrames(text, path, DefaultSkeleton(), scale, parsed, promised, &faulty);
-  if (read < promised) {
-    // Keep exactly the frames read soundly.
-    Posture* kept = new Posture[read];
-    if (read > 0) std::memcpy(static_cast<void*>(kept), parsed, sizeof(Posture) * read);
-    delete[] parsed;
-    parsed = kept;
-  }
-  frames = parsed;
-  frameCount = read;
+  amc_ReadFrames(text, path, DefaultSkeleton(), scale, &parsed, &faulty);
+  frameCount = static_cast<int>(std::min<size_t>(parsed.size(), INT_MAX));
+  frames = new Posture[frameCount];
+  if (frameCount > 0) std::memcpy(static_cast<void*>(frames), parsed.data(), sizeof(Posture) * frameCount);
 
   // A text with errors is parsed (and its errors reported) on every load
-  // until it is mended, so its postures are not cached.
+  // until it is mended, so nothing made from it is cached; nor is anything
+  // made with a skeleton that did not load whole.
   if (faulty) {
     LogPrintf("LoadMotion: %s has errors; %s is not written", path.c_str(), postureCache.c_str());
+  } else if (!DefaultSkeleton().loaded) {
+    LogPrintf("LoadMotion: the skeleton %s did not load; %s is not written", kDefaultSkeletonFile,
+              postureCache.c_str());
   } else {
     WriteBinaryPostures(postureCache, frames, frameCount);
-  }
-  if (!IsMarkerCacheComplete(markerCache, frameCount)) {
-    DumpMarkerPositions(markerCache, frames, frameCount);
+    UpdateMarkerCache(markerCache, path);
   }
   LogPrintf("Done Loading Motion %s parsed as AMC...", file.c_str());
   return frameCount;
+}
+
+void Motion::UpdateMarkerCache(const std::string& file, const std::string& source) {
+  if (IsMarkerCacheComplete(file, frameCount) && !motion_CacheIsStale(file, source)) return;
+  if (!DefaultSkeleton().loaded) {
+    LogPrintf("LoadMotion: the skeleton %s did not load; %s is not written", kDefaultSkeletonFile,
+              file.c_str());
+    return;
+  }
+  DumpMarkerPositions(file, frames, frameCount);
 }
 
 bool Motion::AppendFile(const std::string& file, float scale) {

@@ -24,6 +24,10 @@ inline constexpr char MotionFolder[] = "data/motions/";
 using MotionDestroyedHook = void (*)(Motion*);
 void SetMotionDestroyedHook(MotionDestroyedHook hook);
 
+// True when MotionFolder + `file` names MotionFolder or a file inside it: a
+// relative path without a ".." part and without a NUL byte.
+bool StaysInMotionFolder(const std::string& file);
+
 // The cache name of a motion file path: the path up to the last "." of its
 // file name (the part after the last "/"), followed by `extension` (".bin",
 // ".mpos"). Empty when the file name has no ".", so that no file matches.
@@ -35,10 +39,12 @@ std::string MotionCacheName(const std::string& path, const char* extension);
 // Loading: a motion file "walk.amc" is read from MotionFolder + "walk.amc".
 // Beside it live two caches named by the path up to the last "." of the file
 // name: "walk.bin" (every posture) and "walk.mpos" (every frame's joint
-// positions). When the posture cache can be read whole it is used and the AMC
-// text is not parsed; otherwise the text is parsed and both caches are
-// (re)written. Caches are written under a temporary name and renamed into
-// place, so a cache that exists is always complete.
+// positions). When the posture cache can be read whole and is not older than
+// the AMC text or the skeleton file, it is used and the text is not parsed;
+// otherwise the text is parsed and both caches are (re)written, unless the
+// text has errors or the skeleton did not load whole. Caches are written
+// under a temporary name and renamed into place, so a cache that exists is
+// always complete.
 //
 // Angles in AMC files are degrees; only the root translation is multiplied by
 // the scale (0.06 throughout the system).
@@ -64,9 +70,10 @@ class Motion {
   // the AMC text. Returns the frame count after parsing text, 0 after reading
   // the posture cache, -1 when nothing could be loaded (frameCount -1, frames
   // null; a motion file that cannot be opened is logged with its path).
-  // Problems in the text (unknown joint names, malformed numbers, a text
-  // that ends early) are logged with file and line; the frames read soundly
-  // before the problem are kept.
+  // The text's frames run to its end (a last line without a line end
+  // counts). Problems in the text (unknown joint names, malformed numbers, a
+  // frame cut short) are logged with file and line; the frames read soundly
+  // before the problem are kept and nothing is cached.
   int LoadMotion(const std::string& file, float scale);
 
   // Joins one more file behind the frames: loads it as a temporary motion
@@ -135,4 +142,8 @@ class Motion {
   // True when `file` is a joint-position cache of exactly `count` records
   // (count line and file size agree); only the count line is read.
   static bool IsMarkerCacheComplete(const std::string& file, int count);
+  // Writes the joint-position cache `file` of the frames unless it holds
+  // frameCount records and is not older than the motion file `source` or
+  // the skeleton file; never from a skeleton that did not load whole.
+  void UpdateMarkerCache(const std::string& file, const std::string& source);
 };

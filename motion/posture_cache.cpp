@@ -3,13 +3,9 @@
 // MarkerSet per frame). Both are a count line ("N" in decimal and a line
 // feed) followed by exactly N fixed-size records.
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +14,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/regular_file.h"
 #include "motion/motion.h"
 
 namespace {
@@ -32,7 +29,7 @@ using cache_File = std::unique_ptr<std::FILE, cache_FileCloser>;
 
 cache_File cache_OpenForReading(const std::string& file) {
   if (file.empty()) return cache_File();
-  return cache_File(std::fopen(file.c_str(), "rb"));
+  return cache_File(OpenRegularFile(file));
 }
 
 // Reads the count line of an open cache as a stream's integer extraction
@@ -68,73 +65,8 @@ bool cache_ReadHeader(std::FILE* file, int* count, uint64_t* dataBytes) {
   return true;
 }
 
-// A cache written under a temporary name in its own folder and renamed into
-// place by Commit, after a complete, synced, error-free write; otherwise the
-// temporary file is removed and an older file of the final name is kept.
-class cache_AtomicFile {
- public:
-  explicit cache_AtomicFile(const std::string& file) : file_(file) {}
-  ~cache_AtomicFile() { Abandon(); }
-  cache_AtomicFile(const cache_AtomicFile&) = delete;
-  cache_AtomicFile& operator=(const cache_AtomicFile&) = delete;
-
-  bool Open() {
-    // A name with a NUL byte would be cut short by the system calls and could
-    // name another file.
-    if (file_.empty() || file_.find('\0') != std::string::npos) return false;
-    static std::atomic<unsigned> serial{0};
-    for (int attempt = 0; attempt < 8 && fd_ < 0; ++attempt) {
-      const std::string candidate = file_ + ".tmp" + std::to_string(static_cast<long>(getpid())) +
-                                    "_" + std::to_string(serial.fetch_add(1));
-      fd_ = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      // Only a file this object created is ever removed again.
-      if (fd_ >= 0) temp_ = candidate;
-      if (fd_ < 0 && errno != EEXIST) break;
-    }
-    return fd_ >= 0;
-  }
-
-  bool Write(const void* data, uint64_t size) {
-    const char* bytes = static_cast<const char*>(data);
-    while (ok_ && size > 0) {
-      const size_t chunk = size > (uint64_t{1} << 30) ? (size_t{1} << 30) : static_cast<size_t>(size);
-      const ssize_t n = write(fd_, bytes, chunk);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) ok_ = false;
-      if (n > 0) {
-        bytes += n;
-        size -= static_cast<uint64_t>(n);
-      }
-    }
-    return ok_;
-  }
-
-  bool Commit() {
-    if (fd_ < 0) return false;
-    if (ok_ && fsync(fd_) != 0) ok_ = false;
-    if (close(fd_) != 0) ok_ = false;
-    fd_ = -1;
-    if (ok_ && std::rename(temp_.c_str(), file_.c_str()) != 0) ok_ = false;
-    if (ok_) temp_.clear();
-    return ok_;
-  }
-
- private:
-  void Abandon() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-    if (!temp_.empty()) unlink(temp_.c_str());
-    temp_.clear();
-  }
-
-  std::string file_;
-  std::string temp_;
-  int fd_ = -1;
-  bool ok_ = true;
-};
-
 // Count line, then the records, as one cache file.
-bool cache_Write(cache_AtomicFile* out, int count, const void* records, uint64_t bytes) {
+bool cache_Write(AtomicFile* out, int count, const void* records, uint64_t bytes) {
   const std::string header = std::to_string(count) + "\n";
   return out->Write(header.data(), header.size()) && out->Write(records, bytes) && out->Commit();
 }
@@ -142,7 +74,7 @@ bool cache_Write(cache_AtomicFile* out, int count, const void* records, uint64_t
 }  // namespace
 
 int Motion::WriteBinaryPostures(const std::string& file, const Posture* postures, int count) {
-  cache_AtomicFile out(file);
+  AtomicFile out(file);
   if (count < 0 || (count > 0 && postures == nullptr) || !out.Open()) {
     LogPrintf("WriteBinaryPostures: Error outputing %s", file.c_str());
     return -1;
@@ -180,7 +112,7 @@ int Motion::ReadBinaryPostures(const std::string& file) {
 }
 
 int Motion::DumpMarkerPositions(const std::string& file, const Posture* postures, int count) {
-  cache_AtomicFile out(file);
+  AtomicFile out(file);
   if (count < 0 || (count > 0 && postures == nullptr) || !out.Open()) {
     LogPrintf("DumpMarkerPositions: Error outputing %s", file.c_str());
     return -1;

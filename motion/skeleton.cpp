@@ -369,6 +369,7 @@ void Skeleton::ReadASF(const std::string& file, float scale) {
             "keeps the lines read",
             file.c_str(), lines.number());
       }
+      loaded = ended;
     }
   }
   ResetPosture();
@@ -532,12 +533,12 @@ void Skeleton::EulerToMatrix(float rx, float ry, float rz, Matrix4d out) {
 }
 
 Skeleton& DefaultSkeleton() {
-  static Skeleton skeleton("MartialArts.asf", 0.06f);
+  static Skeleton skeleton(kDefaultSkeletonFile, 0.06f);
   return skeleton;
 }
 
 void MarkerSet::ComputeFromPosture(const Posture& posture) {
-  static Skeleton skeleton("MartialArts.asf", 0.06f);
+  static Skeleton skeleton(kDefaultSkeletonFile, 0.06f);
   // The body frame: root at the origin and without rotation. A copy, so the
   // caller's posture stays as it was.
   Posture body = posture;

@@ -180,9 +180,16 @@ class Skeleton {
   int totalDof;
   // Points at bones[0].
   Bone* root;
+  // True when the file was read whole: all 30 bone blocks and the hierarchy
+  // up to its "end". Whatever is made from a skeleton that is not (caches)
+  // is never kept.
+  bool loaded = false;
   // Slot i holds the joint of BoneNameTable index i.
   Bone bones[kJointCount];
 };
+
+// The skeleton file of the system, in the working directory.
+inline constexpr char kDefaultSkeletonFile[] = "MartialArts.asf";
 
 // The skeleton of "MartialArts.asf" in the working directory at scale 0.06,
 // read on first use. The motion reader takes the degrees of freedom of each

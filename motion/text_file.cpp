@@ -1,21 +1,11 @@
 #include "motion/text_file.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "core/regular_file.h"
+
 bool ReadTextFile(const std::string& path, std::string* text) {
-  text->clear();
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  char buffer[1 << 16];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text->append(buffer, n);
-  const bool ok = !std::ferror(file);
-  std::fclose(file);
-  if (!ok) {
-    text->clear();
-    return false;
-  }
+  if (!ReadRegularFile(path, text)) return false;
 
   // Drop each carriage return that stands just before a line feed, compacting
   // in place; most files have none or one per line.

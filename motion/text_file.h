@@ -8,7 +8,8 @@
 // so files with CRLF and LF line ends read alike.
 
 // Reads the whole file into *text, CR before LF removed. False, with *text
-// empty, when the file cannot be opened or read.
+// empty, when the file cannot be opened or read or is not a regular file
+// (ReadRegularFile, core/regular_file.h).
 bool ReadTextFile(const std::string& path, std::string* text);
 
 // Walks the lines of a text without copying. A last line without a line feed

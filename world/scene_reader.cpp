@@ -5,12 +5,15 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <sstream>
 #include <string_view>
 
 #include "core/log.h"
 #include "core/name_registry.h"
+#include "core/stop_request.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
 #include "motion/text_file.h"
@@ -26,14 +29,9 @@ constexpr float kSceneMotionScale = 0.06f;
 // The flag word of every character of a scene (drawn by the renderer).
 constexpr uint32_t kSceneCharacterFlags = 6;
 
-// The next line of the scene. A NUL byte ends the line's text, as it ends a
-// C string: what follows it up to the line end is dropped, so no name or path
-// ever carries a NUL.
-bool scene_GetLine(std::istream& in, std::string* line) {
-  if (!std::getline(in, *line)) return false;
-  const size_t nul = line->find('\0');
-  if (nul != std::string::npos) line->resize(nul);
-  return true;
+// Log text for a name or line of any length: at most 64 characters of it.
+std::string scene_Shown(const std::string& text) {
+  return text.size() > 64 ? text.substr(0, 64) + "..." : text;
 }
 
 bool scene_Contains(const std::string& line, const char* word) {
@@ -135,6 +133,10 @@ void scene_SplitFileList(const std::string& list, std::string* first, std::strin
   SceneReader::TrimLeadingWhitespace(rest);
 }
 
+// Longest motion name taken: its graph file, "<name>_graph.gra" with counters
+// that keep names unique, must fit a file name of 255 bytes.
+constexpr size_t kSceneMaxMotionName = 200;
+
 // The motion registered under the name lower-cased; null for an empty name.
 Motion* scene_FindMotion(const std::string& name) {
   if (name.empty()) return nullptr;
@@ -161,6 +163,7 @@ SceneReader::~SceneReader() { delete level; }
 
 bool SceneReader::LoadScene(const std::string& file) {
   fileName = file;
+  lineNumber = 0;
   std::string text;
   if (!ReadTextFile(file, &text)) {
     LogPrintf("LoadScene: cannot open %s; nothing is loaded", file.c_str());
@@ -170,17 +173,27 @@ bool SceneReader::LoadScene(const std::string& file) {
 
   std::string line;
   // An empty file has no line 1; it reads as a scene without sections.
-  if (scene_GetLine(in, &line) && line == kSceneHeader) return false;
+  if (GetLine(in, &line) && line == kSceneHeader) {
+    LogPrintf("LoadScene: %s line 1 is the header line that refuses the file; nothing is loaded",
+              file.c_str());
+    return false;
+  }
 
   delete level;
   level = new Level;
 
-  while (scene_GetLine(in, &line)) {
+  while (GetLine(in, &line)) {
+    if (StopRequested()) {
+      LogPrintf("LoadScene: %s: a stop was asked for; loading ends at line %d", file.c_str(),
+                lineNumber);
+      return false;
+    }
     if (scene_Contains(line, "//")) continue;
     if (line.empty() || line[0] != '*') continue;
-    const std::string name = line.size() > 2 ? line.substr(2) : std::string();
+    sectionName = line.size() > 2 ? line.substr(2) : std::string();
+    sectionLine = lineNumber;
     bool ok = true;
-    switch (FindSection(name)) {
+    switch (FindSection(sectionName)) {
       case 0:
         ok = ReadMotionData(in);
         break;
@@ -198,6 +211,40 @@ bool SceneReader::LoadScene(const std::string& file) {
   return true;
 }
 
+bool SceneReader::GetLine(std::istream& in, std::string* line) {
+  if (!std::getline(in, *line)) return false;
+  ++lineNumber;
+  // A NUL byte ends the line's text, as it ends a C string: what follows it
+  // up to the line end is dropped, so no name or path ever carries a NUL.
+  const size_t nul = line->find('\0');
+  if (nul != std::string::npos) line->resize(nul);
+  return true;
+}
+
+void SceneReader::Report(int line, bool fails, const char* format, ...) {
+  char problem[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(problem, sizeof problem, format, args);
+  va_end(args);
+  LogPrintf("LoadScene: %s line %d: %s%s", fileName.c_str(), line, problem,
+            fails ? "; the rest of the file is not read" : "");
+}
+
+bool SceneReader::SectionEnds(const std::string& key, int count, int needed, bool exact) {
+  if (key != "END") {
+    Report(lineNumber, true, "unknown key \"%s\" in the %s section of line %d",
+           scene_Shown(key).c_str(), sectionName.c_str(), sectionLine);
+    return false;
+  }
+  if (count < needed || (exact && count != needed)) {
+    Report(lineNumber, true, "the %s section of line %d has %d key lines; it needs %s%d",
+           sectionName.c_str(), sectionLine, count, exact ? "" : "at least ", needed);
+    return false;
+  }
+  return true;
+}
+
 int SceneReader::FindSection(const std::string& name) {
   if (name == "MotionData") return 0;
   if (name == "Character") return 1;
@@ -209,7 +256,11 @@ int SceneReader::FindSection(const std::string& name) {
 bool SceneReader::ReadKeyValue(std::istream& in, std::string* key, std::string* value) {
   std::string line;
   do {
-    if (!scene_GetLine(in, &line)) return false;
+    if (!GetLine(in, &line)) {
+      Report(lineNumber, true, "the file ends inside the %s section of line %d (no END line)",
+             sectionName.c_str(), sectionLine);
+      return false;
+    }
   } while (scene_Contains(line, "//"));
   if (scene_IsEndLine(line)) {
     *key = "END";
@@ -218,7 +269,11 @@ bool SceneReader::ReadKeyValue(std::istream& in, std::string* key, std::string* 
   }
   TrimLeadingWhitespace(&line);
   const size_t colon = line.find(':');
-  if (colon == std::string::npos) return false;
+  if (colon == std::string::npos) {
+    Report(lineNumber, true, "\"%s\" in the %s section of line %d is no \"Key: value\" line",
+           scene_Shown(line).c_str(), sectionName.c_str(), sectionLine);
+    return false;
+  }
   *key = line.substr(0, colon);
   *value = line.substr(colon + 1);
   TrimLeadingWhitespace(value);
@@ -240,14 +295,18 @@ bool SceneReader::ReadMotionData(std::istream& in) {
   // A section that repeats a key instead of giving BodyWeights gets code 0.
   int bodyWeights = 0;
   int count = 0;
+  int nameLine = 0;
+  int filesLine = 0;
   std::string key;
   std::string value;
   for (;;) {
     if (!ReadKeyValue(in, &key, &value)) return false;
     if (key == "MotionName") {
       motionName = value;
+      nameLine = lineNumber;
     } else if (key == "AMCFiles") {
       files = value;
+      filesLine = lineNumber;
     } else if (key == "BodyWeights") {
       bodyWeights = scene_ParseInt(value);
     } else {
@@ -255,15 +314,34 @@ bool SceneReader::ReadMotionData(std::istream& in) {
     }
     ++count;
   }
-  if (key != "END" || count != 3) return false;
+  if (!SectionEnds(key, count, 3, true)) return false;
 
+  // The motion's graph file is named after it, in the working folder, and
+  // its caches are written beside its files: neither may lead elsewhere.
+  if (motionName.find('/') != std::string::npos || motionName.size() > kSceneMaxMotionName) {
+    Report(nameLine, true, "the motion name \"%s\" cannot name a file (a \"/\" or over %d "
+           "characters)", scene_Shown(motionName).c_str(), static_cast<int>(kSceneMaxMotionName));
+    return false;
+  }
   std::string file;
   std::string rest;
+  for (std::string list = files; !list.empty(); list = rest) {
+    scene_SplitFileList(list, &file, &rest);
+    if (!StaysInMotionFolder(file)) {
+      Report(filesLine, true, "\"%s\" leads outside %s", scene_Shown(file).c_str(), MotionFolder);
+      return false;
+    }
+  }
+
   scene_SplitFileList(files, &file, &rest);
   Motion* motion = new Motion(motionName, file, kSceneMotionScale, bodyWeights);
   // A failed motion stays registered (and alive) under its name, as every
   // motion does; only the level leaves it out.
-  if (motion->frameCount == -1) return false;
+  if (motion->frameCount == -1) {
+    Report(filesLine, true, "motion %s: its first file %s could not be loaded",
+           scene_Shown(motionName).c_str(), scene_Shown(file).c_str());
+    return false;
+  }
   while (!rest.empty()) {
     const std::string list = rest;
     scene_SplitFileList(list, &file, &rest);
@@ -277,31 +355,42 @@ bool SceneReader::ReadMotionDataSet(std::istream& in) {
   std::string names[3];  // attack, defensive, idle
   // A set without an ID line gets the id 0.
   int id = 0;
+  int lines[3] = {0, 0, 0};
   int count = 0;
   std::string key;
   std::string value;
   for (;;) {
     if (!ReadKeyValue(in, &key, &value)) return false;
+    int slot = -1;
     if (key == "AttackMotion") {
-      names[0] = value;
+      slot = 0;
     } else if (key == "DefensiveMotion") {
-      names[1] = value;
+      slot = 1;
     } else if (key == "IdleMotion") {
-      names[2] = value;
+      slot = 2;
     } else if (key == "ID") {
       id = scene_ParseInt(value);
     } else {
       break;
     }
+    if (slot >= 0) {
+      names[slot] = value;
+      lines[slot] = lineNumber;
+    }
     ++count;
   }
-  if (key != "END" || count < 2) return false;
+  if (!SectionEnds(key, count, 2, false)) return false;
 
   MotionDataSetRecord record;
   record.id = id;
-  record.attack = scene_FindMotion(names[0]);
-  record.defensive = scene_FindMotion(names[1]);
-  record.idle = scene_FindMotion(names[2]);
+  Motion** const slots[3] = {&record.attack, &record.defensive, &record.idle};
+  for (int i = 0; i < 3; ++i) {
+    *slots[i] = scene_FindMotion(names[i]);
+    if (*slots[i] == nullptr && !names[i].empty()) {
+      Report(lines[i], false, "unknown motion \"%s\"; the data set has none there",
+             scene_Shown(names[i]).c_str());
+    }
+  }
   level->AddMotionDataSet(record);
   return true;
 }
@@ -316,6 +405,9 @@ bool SceneReader::ReadCharacter(std::istream& in) {
   std::string blendMotion;
   int blendGraphType = -1;
   int enabled = 1;
+  int rootLine = 0;
+  int blendLine = 0;
+  int datasetLine = 0;
   int count = 0;
   std::string key;
   std::string value;
@@ -329,10 +421,13 @@ bool SceneReader::ReadCharacter(std::istream& in) {
       gameplayController = scene_ParseInt(value);
     } else if (key == "DatasetID") {
       datasetId = scene_ParseInt(value);
+      datasetLine = lineNumber;
     } else if (key == "DefaultRootMotion") {
       scene_ParseMotionAndType(value, &rootMotion, &rootGraphType);
+      rootLine = lineNumber;
     } else if (key == "DefaultBlendMotion") {
       scene_ParseMotionAndType(value, &blendMotion, &blendGraphType);
+      blendLine = lineNumber;
     } else if (key == "Enabled") {
       enabled = scene_ParseInt(value);
     } else {
@@ -340,7 +435,7 @@ bool SceneReader::ReadCharacter(std::istream& in) {
     }
     ++count;
   }
-  if (key != "END" || count < 2) return false;
+  if (!SectionEnds(key, count, 2, false)) return false;
 
   Character* character = new Character(characterName, kSceneCharacterFlags);
   character->SetPosition(Vector3(position[0], position[1], position[2]));
@@ -350,20 +445,30 @@ bool SceneReader::ReadCharacter(std::istream& in) {
     if (level->FindMotionDataSet(datasetId, &record)) {
       Motion* const motions[3] = {record.attack, record.defensive, record.idle};
       character->SetController(gameplayController, motions);
+    } else {
+      Report(datasetLine, false, "no motion data set %d; character %s has no controller",
+             datasetId, character->name.c_str());
     }
   } else {
     MotionMixer* mixer = character->GetMixer();
     // A missing default motion leaves the character in the world (it is
     // registered already) but out of the level.
-    if (!rootMotion.empty()) {
-      Motion* motion = scene_FindMotion(rootMotion);
-      if (motion == nullptr) return false;
-      mixer->SetPrimary(motion->CreateController(rootGraphType));
-    }
-    if (!blendMotion.empty()) {
-      Motion* motion = scene_FindMotion(blendMotion);
-      if (motion == nullptr) return false;
-      mixer->SetSecondary(motion->CreateController(blendGraphType));
+    const struct {
+      const std::string& name;
+      int graphType;
+      int line;
+      void (MotionMixer::*set)(MotionController*);
+    } defaults[] = {{rootMotion, rootGraphType, rootLine, &MotionMixer::SetPrimary},
+                    {blendMotion, blendGraphType, blendLine, &MotionMixer::SetSecondary}};
+    for (const auto& motionDefault : defaults) {
+      if (motionDefault.name.empty()) continue;
+      Motion* motion = scene_FindMotion(motionDefault.name);
+      if (motion == nullptr) {
+        Report(motionDefault.line, true, "unknown motion \"%s\"",
+               scene_Shown(motionDefault.name).c_str());
+        return false;
+      }
+      (mixer->*motionDefault.set)(motion->CreateController(motionDefault.graphType));
     }
     if (enabled == 0 && mixer->GetPrimary() != nullptr) mixer->GetPrimary()->Stop();
   }

@@ -39,6 +39,14 @@ class Level {
 // "* Character" (and "* Level" and others, passed over) of "Key: value" lines
 // closed by a line containing "END" or "End"; lines containing "//" are
 // skipped. Creates the motions, data sets and characters it names.
+//
+// Every problem is logged as "LoadScene: <file> line <n>: <problem>". One that
+// fails its section (a line without ":", an unknown key, a missing END line,
+// too few key lines, a motion whose first file does not load, a default
+// motion that is not loaded, a motion name that cannot name its graph file, a
+// motion file outside MotionFolder) ends the load there, and the line says
+// that the rest of the file is not read; a data set's unknown motion and a
+// character's unknown data set are logged and the section goes on.
 class SceneReader : public Singleton {
  public:
   SceneReader();
@@ -46,9 +54,10 @@ class SceneReader : public Singleton {
   // registries.
   ~SceneReader() override;
 
-  // True when the whole file was read; false when it cannot be opened (which
-  // is logged with the file's name), line 1 is the header, or a section failed
-  // (what earlier sections made stays).
+  // True when the whole file was read; false when it cannot be opened, line 1
+  // is the header, a section failed (what earlier sections made stays) or a
+  // stop was asked for (StopRequested, core/stop_request.h, is looked at
+  // before each line outside the sections); each case is logged.
   bool LoadScene(const std::string& file);
 
   // 0 "MotionData", 1 "Character", 2 "Level", 3 "MotionDataSet", else -1.
@@ -56,14 +65,30 @@ class SceneReader : public Singleton {
   bool ReadMotionData(std::istream& in);
   bool ReadCharacter(std::istream& in);
   bool ReadMotionDataSet(std::istream& in);
-  // The next key line of a section; an end line gives the key "END".
-  static bool ReadKeyValue(std::istream& in, std::string* key, std::string* value);
+  // The next key line of a section; an end line gives the key "END". False,
+  // logged, at the end of the stream or for a line without ":".
+  bool ReadKeyValue(std::istream& in, std::string* key, std::string* value);
   static void TrimLeadingWhitespace(std::string* text);
 
   Level* GetLevel() const { return level; }
 
   std::string fileName;
   Level* level;
+
+ private:
+  // std::getline that counts lineNumber and cuts the line at a NUL byte.
+  bool GetLine(std::istream& in, std::string* line);
+  // Logs "LoadScene: <file> line <line>: <problem>", adding that the rest of
+  // the file is not read when the problem `fails` the section.
+  void Report(int line, bool fails, const char* format, ...) __attribute__((format(printf, 4, 5)));
+  // Whether the line that ended a section's key lines (its key) is the end
+  // line and `count` key lines meet `needed` (exactly, or at least); logged
+  // when not.
+  bool SectionEnds(const std::string& key, int count, int needed, bool exact);
+
+  int lineNumber = 0;         // of the line last read
+  std::string sectionName;    // of the section being read
+  int sectionLine = 0;        // where it begins
 };
 
 // The header line that a scene file's first line must not be.

@@ -92,9 +92,9 @@ TEST_F(GLConsoleTest, OverlayIsRestoredFromAndSavedToTheFile) {
 
 TEST_F(GLConsoleTest, GlobalConsoleIsClearedBeforeTheObjectDies) {
   DeleteConsole();  // nothing to delete
-  // The save fails (its temporary name is a folder) and logs while the
-  // console is being destroyed: by then g_console must already be null.
-  std::filesystem::create_directory(dir_.File("cvar.ini.tmp"));
+  // The save fails ("cvar.ini" is a folder) and logs while the console is
+  // being destroyed: by then g_console must already be null.
+  std::filesystem::create_directory(dir_.File("cvar.ini"));
   static std::vector<std::pair<std::string, const GLConsole*>> seen;
   g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);
   SetLogConsoleSink([](const char* text, int) { seen.emplace_back(text, g_console); });
@@ -106,7 +106,7 @@ TEST_F(GLConsoleTest, GlobalConsoleIsClearedBeforeTheObjectDies) {
 
   // Deleted without the helper, a console still clears the global and
   // detaches from the log (a dangling sink would be a use after free).
-  std::filesystem::remove(dir_.File("cvar.ini.tmp"));
+  std::filesystem::remove(dir_.File("cvar.ini"));
   g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);
   delete g_console;
   EXPECT_EQ(g_console, nullptr);

@@ -62,16 +62,20 @@ void ExpectParses(const std::string& name, std::vector<std::pair<const char*, T>
   }
 }
 
-TEST(ConsoleVariable, FromStringTakesOnlyWholeNumbersOfItsType) {
+TEST(ConsoleVariable, FromStringTakesTheNumberTheTextBeginsWith) {
   const std::vector<std::pair<const char*, int>> ints = {
-      {" -7\t", -7}, {"+05", 5}, {"0", 0}, {"2147483647", INT_MAX}, {"-2147483648", INT_MIN}};
-  ExpectParses<int>("t.i", ints, {"", "abc", "1.5", "12x", "4 2", "+-5", "0x10", "2147483648"});
-  ExpectParses<float>("t.f", {{"3", 3.0f}, {"-1e-3", -0.001f}, {" +.25\r\n", 0.25f}},
-                      {"", "1.5x", "nan", "inf", "-inf", "1e39", "1,5", "0x1p3", "+-1", "."});
+      {" -7\t", -7}, {"+05", 5}, {"0", 0}, {"2147483647", INT_MAX}, {"-2147483648", INT_MIN},
+      {"800.0", 800}, {"600px", 600}, {"1.5", 1}, {"4 2", 4}, {"0x10", 0}};
+  ExpectParses<int>("t.i", ints, {"", " ", "abc", "px600", "+-5", "-", "2147483648"});
+  ExpectParses<float>("t.f",
+                      {{"3", 3.0f}, {"-1e-3", -0.001f}, {" +.25\r\n", 0.25f}, {"0.0", 0.0f},
+                       {"1.5x", 1.5f}, {"1,5", 1.0f}, {"2e", 2.0f}, {"-0x1p3", -8.0f}, {"0xg", 0.0f}},
+                      {"", "x1", "nan", "inf", "-inf", "1e39", "+-1", ".", "-"});
   // The record functions apply the same rules by the record's tag.
   EXPECT_TRUE(CVarFromString(CVarGet("t.f"), "2.5"));
   EXPECT_EQ(CVarGet("t.f")->cell.f, 2.5f);
-  EXPECT_FALSE(CVarFromString(CVarGet("t.i"), "2.5"));
+  EXPECT_TRUE(CVarFromString(CVarGet("t.i"), "2.5"));
+  EXPECT_EQ(CVarGet("t.i")->cell.i, 2);
 }
 
 TEST(ConsoleVariable, ToStringGivesTheBytesOfPrintf) {
@@ -123,8 +127,10 @@ TEST(ConsoleVariable, FileEntryConvertsIntoTheDeclaredType) {
   EXPECT_EQ(static_cast<float>(farclip), 80.0f);
   EXPECT_TRUE(CVarLoadEntry("t.width", kCVarFloat, "799.6"));
   EXPECT_EQ(static_cast<int>(width), 800);
-  EXPECT_FALSE(CVarLoadEntry("t.farclip", kCVarInt, "2.5"));  // not an int
-  EXPECT_EQ(static_cast<float>(farclip), 80.0f);
+  EXPECT_TRUE(CVarLoadEntry("t.farclip", kCVarInt, "2.5"));  // the int 2
+  EXPECT_EQ(static_cast<float>(farclip), 2.0f);
+  EXPECT_FALSE(CVarLoadEntry("t.farclip", kCVarFloat, "x"));
+  EXPECT_EQ(static_cast<float>(farclip), 2.0f);
   // A function takes no number from the file, parses no text, prints as "".
   EXPECT_FALSE(CVarLoadEntry("help", kCVarInt, "3"));
   EXPECT_FALSE(help.FromString("1"));
@@ -133,10 +139,11 @@ TEST(ConsoleVariable, FileEntryConvertsIntoTheDeclaredType) {
   EXPECT_EQ(CVarToString(CVarGet("help")), "");
   EXPECT_FALSE(CVarLoadEntry("t.seven", 7, "1"));
   EXPECT_FALSE(CVarExists("t.seven"));
-  // A new name with a bad value still gets its record, holding 0.
+  // A new name with a bad value changes nothing; with a good one it gets a
+  // record that no code has declared.
   EXPECT_FALSE(CVarLoadEntry("t.fresh", kCVarFloat, "x"));
-  ASSERT_NE(CVarGet("t.fresh"), nullptr);
-  EXPECT_EQ(CVarGet("t.fresh")->cell.f, 0.0f);
+  EXPECT_FALSE(CVarExists("t.fresh"));
+  EXPECT_TRUE(CVarLoadEntry("t.fresh", kCVarFloat, "0"));
   EXPECT_FALSE(CVarGet("t.fresh")->declaredInCode);
 }
 

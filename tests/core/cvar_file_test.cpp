@@ -1,6 +1,7 @@
 #include "core/cvar_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <filesystem>
@@ -51,45 +52,33 @@ TEST(CVarFile, WriteReadWriteIsByteIdentical) {
   EXPECT_EQ(CVarGet("b.f1")->cell.f, 0.123457f);
 }
 
-TEST(CVarFile, BadLinesArePassedOverAndSoundOnesLoad) {
+TEST(CVarFile, EachBadLineIsLoggedAndTheNextLineIsRead) {
+  ScopedWorkDir dir;
   ConsoleVariable<float> farclip("gl.farclip", 50.0f);
+  ConsoleVariable<ConsoleFunction> help("help", NoOp);
   const std::string longWord(300, 'n');
-  const std::string text =
-      "1 ok.int 5\r\n"
-      "7 skip.seven 3\n"
-      "2\nok.float\n\n  2.5\n"
-      "1 " +
-      longWord +
-      " 4\n"
-      "1 long.value " +
-      std::string(300, '9') + "\n" + longWord +
-      " long.tag 1\n"
-      "2 bad.float abc\n"
-      "1 gl.farclip 80\r\n"
-      "\t-1 negative.tag 1\n"
-      "+1 ok.after 7";  // no final line end
-  EXPECT_EQ(Load(text), 4);
+  // Line n + 1 of the text is bad; the good line after it must still load.
+  const std::vector<std::string> bad = {
+      "# a comment", "stray", "1 no.value", "2 gl.farclip", "7 skip.seven 3",
+      "1 " + longWord + " 4", "1 long.value " + std::string(300, '9'), "2 bad.float abc",
+      "1 too.many 1 2", "-1 negative.tag 1", "1 help 1", "1 big.int 99999999999"};
+  std::string text = "1 ok.int 5\r\n";
+  for (size_t i = 0; i < bad.size(); ++i) text += bad[i] + "\n\n1 ok.after" + std::to_string(i) + " 7\n";
+  text += "2 gl.farclip 80\r\n+1 ok.last 1.5";  // no final line end; "1.5" reads as 1
+  EXPECT_EQ(Load(text), static_cast<int>(bad.size()) + 3);
   EXPECT_EQ(CVarGet("ok.int")->cell.i, 5);
-  EXPECT_EQ(CVarGet("ok.float")->cell.f, 2.5f);
   EXPECT_EQ(static_cast<float>(farclip), 80.0f);
-  EXPECT_EQ(CVarGet("ok.after")->cell.i, 7);
-  for (const std::string& name : {"skip.seven"s, longWord, "long.value"s, "long.tag"s,
-                                  "negative.tag"s, longWord.substr(0, 255)}) {
-    EXPECT_FALSE(CVarExists(name)) << name;
+  EXPECT_EQ(CVarGet("ok.last")->cell.i, 1);
+  const std::string log = ReadFile(dir.File("log.txt"));
+  for (size_t i = 0; i < bad.size(); ++i) {
+    EXPECT_EQ(CVarGet("ok.after" + std::to_string(i))->cell.i, 7) << bad[i];
+    EXPECT_NE(log.find("cvar.ini line " + std::to_string(2 + 3 * i) + " is ignored"), std::string::npos)
+        << bad[i];
   }
-  ASSERT_NE(CVarGet("bad.float"), nullptr);
-  EXPECT_EQ(CVarGet("bad.float")->cell.type, kCVarFloat);
-  EXPECT_EQ(CVarGet("bad.float")->cell.f, 0.0f);
-
-  // Each text loads "<prefix>.one" and nothing after the pass that fails.
-  for (const std::string& bad :
-       {"1 c.one 1\nxyz c.two 2\n1 c.three 3\n"s, "1 d.one 1\n99999999999 d.two 2\n1 d.three 3\n"s,
-        "1 e.one 1\n\0 e.two 2\n1 e.three 3\n"s, "1 f.one 1\n1 f.two"s}) {
-    const std::string prefix = bad.substr(2, 1);
-    EXPECT_EQ(Load(bad), 1) << bad;
-    EXPECT_TRUE(CVarExists(prefix + ".one")) << bad;
-    EXPECT_FALSE(CVarExists(prefix + ".two")) << bad;
-    EXPECT_FALSE(CVarExists(prefix + ".three")) << bad;
+  EXPECT_EQ(log.find("line 3 "), std::string::npos);  // blank lines are no fault
+  for (const std::string& name : {"no.value"s, "skip.seven"s, longWord, "long.value"s, "bad.float"s,
+                                  "too.many"s, "negative.tag"s, "big.int"s, "2"s}) {
+    EXPECT_FALSE(CVarExists(name)) << name;
   }
 }
 
@@ -108,15 +97,45 @@ TEST(CVarFile, LoadAndSaveTheFileInTheWorkingDirectory) {
   EXPECT_TRUE(SaveCVars());
   const std::string saved = "2 gl.farclip 80.000000\n1 gl.width 800\n1 gl.height 480\n";
   EXPECT_EQ(ReadFile(dir.File("cvar.ini")), saved);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("cvar.ini.tmp")));
 
-  // A failed save keeps the previous file.
+  // Saved through a link into the file it names, keeping the link.
+  std::filesystem::create_directory(dir.File("real"));
+  std::filesystem::rename(dir.File("cvar.ini"), dir.File("real/settings"));
+  std::filesystem::create_symlink("real/settings", dir.File("cvar.ini"));
   height = 9;
+  EXPECT_TRUE(SaveCVars());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("cvar.ini")));
+  const std::string nine = "2 gl.farclip 80.000000\n1 gl.width 800\n1 gl.height 9\n";
+  EXPECT_EQ(ReadFile(dir.File("real/settings")), nine);
+
+  // A file made read-only is left whole, silently.
   const size_t logged = ReadFile(dir.File("log.txt")).size();
-  std::filesystem::create_directory(dir.File("cvar.ini.tmp"));
+  std::filesystem::permissions(dir.File("real/settings"), std::filesystem::perms::owner_read);
+  height = 10;
   EXPECT_FALSE(SaveCVars());
-  EXPECT_EQ(ReadFile(dir.File("cvar.ini")), saved);
-  EXPECT_NE(ReadFile(dir.File("log.txt")).find("SaveCVars: ", logged), std::string::npos);
+  EXPECT_EQ(ReadFile(dir.File("real/settings")), nine);
+  EXPECT_EQ(ReadFile(dir.File("log.txt")).size(), logged);
+  EXPECT_EQ(std::filesystem::directory_iterator(dir.File("real"))->path().filename(), "settings");
+}
+
+TEST(CVarFile, AFileThatCannotBeReadIsLoggedAndNeverOverwritten) {
+  ScopedWorkDir dir;
+  ConsoleVariable<int> width("gl.width", 640);
+  for (const bool fifo : {false, true}) {
+    std::filesystem::remove_all(dir.File("cvar.ini"));
+    if (fifo) {
+      ASSERT_EQ(mkfifo(dir.File("cvar.ini").c_str(), 0666), 0);  // would block an open
+    } else {
+      std::filesystem::create_directory(dir.File("cvar.ini"));
+    }
+    const size_t logged = ReadFile(dir.File("log.txt")).size();
+    EXPECT_EQ(LoadCVars(), 0);
+    EXPECT_FALSE(SaveCVars());
+    EXPECT_EQ(std::filesystem::is_fifo(dir.File("cvar.ini")), fifo);
+    const std::string log = ReadFile(dir.File("log.txt")).substr(logged);
+    EXPECT_NE(log.find("LoadCVars: cannot read \"cvar.ini\""), std::string::npos) << log;
+    EXPECT_NE(log.find("SaveCVars: "), std::string::npos) << log;
+  }
 }
 
 }  // namespace

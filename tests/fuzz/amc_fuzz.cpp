@@ -2,8 +2,8 @@
 // AMC file in the motion folder of the working folder and loaded as a Motion
 // on a small 62-channel skeleton written once at start. Whatever the text
 // holds, the motion must load (frameCount >= 0), hold only unit rotations,
-// write caches of exactly the promised size only for a sound text, and read
-// back from its posture cache unchanged.
+// write both caches, of exactly the promised size, only for a sound text, and
+// read back from its posture cache unchanged.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -63,10 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::string digits = std::to_string(count);
   const long mposSize = fuzz_FileSize(kMpos);
-  Require(mposSize == static_cast<long>(digits.size() + 1 + 372u * count),
-          "joint-position cache of the wrong size");
   const long binSize = fuzz_FileSize(kBin);
+  Require((mposSize >= 0) == (binSize >= 0), "one cache without the other");
   if (binSize >= 0) {
+    Require(mposSize == static_cast<long>(digits.size() + 1 + 372u * count),
+            "joint-position cache of the wrong size");
     Require(binSize == static_cast<long>(digits.size() + 1 + 508u * count),
             "posture cache of the wrong size");
     Motion again("fuzz", "fuzz.amc", 0.06f, 0);
@@ -75,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "the cache holds other postures");
   }
   MarkerSet* markers = motion->LoadMarkerPositions();
-  Require(markers != nullptr, "joint positions of a loaded motion are missing");
-  for (int f = 0; f < count; ++f) {
+  Require((markers != nullptr) == (binSize >= 0), "joint positions of a cached motion are missing");
+  for (int f = 0; f < count && markers != nullptr; ++f) {
     Require(markers[f].positions[0].x == 0.0f && markers[f].positions[0].y == 0.0f &&
                 markers[f].positions[0].z == 0.0f,
             "joint 0 is not at the origin");

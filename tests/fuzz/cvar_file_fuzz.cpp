@@ -69,6 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Whole-registry checks run after as many inputs as there are records (at
   // least 1024), so their cost per input stays bounded as the registry grows.
   static size_t untilCheck = 0;
+  static const bool silenced = (fuzz_support::SilenceLog(), true);
+  (void)silenced;
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
   const int stored = LoadCVarsFrom(in);
   // The shortest entry, "1 a b", and one separator per further entry.

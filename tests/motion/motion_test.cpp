@@ -43,7 +43,7 @@ TEST_F(MotionTest, ParsesFramesOfHandWrittenClip) {
   EXPECT_EQ(motion.frames[0].rotation[3].y, 0.0f);
 }
 
-TEST_F(MotionTest, FrameCountComesFromNonEmptyLines) {
+TEST_F(MotionTest, FramesRunToTheEndOfTheText) {
   const std::string two = TinyAmc(2, 0);  // 63 non-empty lines
   // Empty lines anywhere change nothing, CR LF line ends neither.
   std::string spaced = "\n\n" + two;
@@ -53,11 +53,13 @@ TEST_F(MotionTest, FrameCountComesFromNonEmptyLines) {
   const auto m = LoadText(crlf);
   ASSERT_EQ(m->frameCount, 2);
   EXPECT_TRUE(SamePosture(m->frames[1], TinyPosture(1)));
-  // 62 non-empty lines: one frame.
-  EXPECT_EQ(LoadText(two.substr(0, two.rfind("rthumb")))->frameCount, 1);
-  // A last line without a line feed does not count; a line of blanks does.
-  EXPECT_EQ(LoadText(two.substr(0, two.size() - 1))->frameCount, 1);
+  // A last line without a line feed counts; a frame cut short is reported
+  // and not kept.
+  EXPECT_EQ(LoadText(two.substr(0, two.size() - 1))->frameCount, 2);
   EXPECT_EQ(LoadText(two.substr(0, two.size() - 1) + "\n   \n")->frameCount, 2);
+  EXPECT_EQ(LoadText(two.substr(0, two.rfind("rthumb")))->frameCount, 1);
+  EXPECT_TRUE(LoggedOnce("LoadMotion: data/motions/t3.amc ends at line 63 within frame 2; 1 frames "
+                         "are kept"));
   // The header alone: a loaded motion of no frames.
   const auto empty = LoadText(TinyAmc(0, 0));
   EXPECT_EQ(empty->frameCount, 0);
@@ -135,9 +137,8 @@ TEST_F(MotionTest, BadTextKeepsFramesReadSoundly) {
                    "read"));
   }
   {
-    // The line count promises three frames (a long header), the text holds
-    // two and a half: two are kept and not cached, so the next load reports
-    // the fault again; the joint positions of the frames kept are written.
+    // A long header, then two and a half frames: two are kept and nothing
+    // is cached, so the next load reports the fault again.
     std::string text = TinyAmc(3, 0);
     for (int i = 0; i < 30; ++i) text.insert(0, "# header\n");
     text.erase(text.rfind("lowerback"));
@@ -145,14 +146,13 @@ TEST_F(MotionTest, BadTextKeepsFramesReadSoundly) {
     Motion m("short", "short.amc", 0.06f, 0);
     ASSERT_EQ(m.frameCount, 2);
     EXPECT_TRUE(SamePosture(m.frames[1], TinyPosture(1)));
-    EXPECT_TRUE(
-        LoggedOnce("LoadMotion: data/motions/short.amc ends at line 104 within frame 3 of 3; "
-                   "2 frames are kept"));
+    EXPECT_TRUE(LoggedOnce("LoadMotion: data/motions/short.amc ends at line 104 within frame 3; "
+                           "2 frames are kept"));
     EXPECT_FALSE(fs::exists("data/motions/short.bin"));
+    EXPECT_FALSE(fs::exists("data/motions/short.mpos"));
     EXPECT_TRUE(
         LoggedOnce("LoadMotion: data/motions/short.amc has errors; data/motions/short.bin is "
                    "not written"));
-    EXPECT_EQ(ReadFile("data/motions/short.mpos").size(), 2u + 2 * 372u);
     Motion again("short", "short.amc", 0.06f, 0);
     EXPECT_EQ(again.frameCount, 2);
     EXPECT_EQ(CountLogged("LoadMotion: data/motions/short.amc ends at line", true), 2);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -122,6 +124,46 @@ TEST_F(PostureCacheTest, UnreadablePostureCacheIsNotTrusted) {
   EXPECT_EQ(m.ReadBinaryPostures("data/motions/missing.bin"), -1);
   EXPECT_EQ(m.ReadBinaryPostures("data/motions"), -1);  // a folder
   EXPECT_EQ(m.frameCount, 0);
+}
+
+TEST_F(PostureCacheTest, CachesOlderThanTheTextOrTheSkeletonAreMadeAgain) {
+  const auto age = [](const char* file) {
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
+  };
+  WriteFile("data/motions/walk.amc", TinyAmc(2, 0));
+  { Motion m("walk", "walk.amc", 0.06f, 0); }
+  // The clip mended (three frames now) after its caches were made, then the
+  // skeleton changed after them; a FIFO in place of a cache never hangs.
+  WriteFile("data/motions/walk.amc", TinyAmc(3, 0));
+  for (const char* source : {"data/motions/walk.amc", "MartialArts.asf", ""}) {
+    SCOPED_TRACE(source);
+    if (*source == '\0') {
+      fs::remove("data/motions/walk.bin");
+      ASSERT_EQ(mkfifo("data/motions/walk.bin", 0666), 0);
+    } else {
+      age("data/motions/walk.bin");
+      age("data/motions/walk.mpos");
+      fs::last_write_time(source, fs::file_time_type::clock::now());
+    }
+    LogLines().clear();
+    Motion m("walk", "walk.amc", 0.06f, 0);
+    ASSERT_EQ(m.frameCount, 3);
+    EXPECT_EQ(ReadFile("data/motions/walk.bin"), "3\n" + Bytes(m.frames, 3 * 508));
+    EXPECT_EQ(ReadFile("data/motions/walk.mpos").size(), 2u + 3 * 372u);
+    EXPECT_TRUE(LoggedOnce("Done Loading Motion walk.amc parsed as AMC..."));
+  }
+  // Caches as new as their sources serve the next load.
+  LogLines().clear();
+  Motion m("walk", "walk.amc", 0.06f, 0);
+  EXPECT_TRUE(LoggedOnce("Done Loading Motion data/motions/walk.bin parsed as binary..."));
+}
+
+TEST_F(PostureCacheTest, NothingIsCachedFromASkeletonThatDidNotLoad) {
+  fs::remove("MartialArts.asf");
+  WriteFile("data/motions/walk.amc", TinyAmc(2, 0));
+  Motion m("walk", "walk.amc", 0.06f, 0);
+  EXPECT_GE(m.frameCount, 0);  // whatever the text gives without degrees of freedom
+  EXPECT_EQ(FolderEntries(), std::set<std::string>{"walk.amc"});
 }
 
 TEST_F(PostureCacheTest, FailedWritesKeepTheOldCache) {

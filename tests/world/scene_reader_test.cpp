@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/log.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
 #include "tests/support/temp_dir.h"
@@ -199,13 +200,13 @@ TEST(SceneReader, SectionAndKeyLineRules) {
 
   std::string key, value;
   std::istringstream in("// skipped END\n \t Key:  \tvalue: with colon  \nno colon\n");
-  ASSERT_TRUE(SceneReader::ReadKeyValue(in, &key, &value));
+  ASSERT_TRUE(reader.ReadKeyValue(in, &key, &value));
   EXPECT_EQ(key, "Key");
   EXPECT_EQ(value, "value: with colon  ");
-  EXPECT_FALSE(SceneReader::ReadKeyValue(in, &key, &value));
-  EXPECT_FALSE(SceneReader::ReadKeyValue(in, &key, &value));  // end of the stream
+  EXPECT_FALSE(reader.ReadKeyValue(in, &key, &value));
+  EXPECT_FALSE(reader.ReadKeyValue(in, &key, &value));  // end of the stream
   std::istringstream end("  the END\n");
-  ASSERT_TRUE(SceneReader::ReadKeyValue(end, &key, &value));
+  ASSERT_TRUE(reader.ReadKeyValue(end, &key, &value));
   EXPECT_EQ(key, "END");
   EXPECT_EQ(value, "");
   EXPECT_EQ(SceneReader::FindSection("Level"), 2);
@@ -213,32 +214,66 @@ TEST(SceneReader, SectionAndKeyLineRules) {
   EXPECT_EQ(SceneReader::FindSection("MotionData "), -1);
 }
 
-TEST(SceneReader, FailingSectionsEndTheLoadAndKeepWhatCameBefore) {
+std::vector<std::string>& scenetest_Log() {
+  static std::vector<std::string> lines;
+  return lines;
+}
+
+// The log lines since the last call that contain `text`.
+int scenetest_Logged(const std::string& text) {
+  int n = 0;
+  for (const std::string& line : scenetest_Log()) n += line.find(text) != std::string::npos;
+  scenetest_Log().clear();
+  return n;
+}
+
+TEST(SceneReader, FailingSectionsAreLoggedAndEndTheLoadKeepingWhatCameBefore) {
   SceneTestFolder folder;
-  // Every scene below: motion A, the bad section, then a motion Z that must
-  // never be read.
+  SetLogConsoleSink([](const char* text, int) { scenetest_Log().push_back(text); });
+  // Every scene below: line 1, motion A (lines 2 to 6), the bad section from
+  // line 7 on, then a motion Z that must never be read.
   const std::string kMotionZ = "* MotionData\nMotionName: Z\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n";
-  const char* const kBadSections[] = {
-      "* MotionData\nMotionName: E\n\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n",  // empty line
-      "* MotionData\nMotionName: E\nAMCFiles a.amc\nBodyWeights: 0\nEND\n",     // no colon
-      "* MotionData\nMotionName: E\nAMCFiles: a.amc\nColour: red\nEND\n",       // unknown key
-      "* MotionData\nMotionName: E\nAMCFiles: a.amc\nEND\n",                    // two keys
-      "* MotionData\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\n",         // no end line
-      "* MotionDataSet\nID: 3\nEND\n",                                          // one key
-      "* MotionDataSet\nID: 3\nIdleMotion: a\nRunMotion: a\nEND\n",             // unknown key
-      "* Character\nCharacterName: E\nEND\n",                                   // one key
-      "* Character\nCharacterName: E\nPosition: 0 0 0\nSpeed: 2\nEND\n",        // unknown key
-      "* Character\nCharacterName: E\nPosition: 0 0 0\n* Character\nEND\n",     // section line
+  const std::pair<const char*, const char*> kBadSections[] = {
+      {"* MotionData\nMotionName: E\n\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n",
+       "line 9: \"\" in the MotionData section of line 7 is no \"Key: value\" line"},
+      {"* MotionData\nMotionName: E\nAMCFiles a.amc\nBodyWeights: 0\nEND\n",
+       "line 9: \"AMCFiles a.amc\" in the MotionData section of line 7 is no"},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nColour: red\nEND\n",
+       "line 10: unknown key \"Colour\" in the MotionData section of line 7"},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nEND\n",
+       "line 10: the MotionData section of line 7 has 2 key lines; it needs 3"},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\n",  // no END: Z's lines are keys
+       "line 11: \"* MotionData\" in the MotionData section of line 7 is no"},
+      {"* MotionDataSet\nID: 3\nEND\n",
+       "line 9: the MotionDataSet section of line 7 has 1 key lines; it needs at least 2"},
+      {"* MotionDataSet\nID: 3\nIdleMotion: a\nRunMotion: a\nEND\n", "line 10: unknown key \"RunMotion\""},
+      {"* Character\nCharacterName: E\nEND\n", "line 9: the Character section of line 7 has 1"},
+      {"* Character\nCharacterName: E\nPosition: 0 0 0\nSpeed: 2\nEND\n", "line 10: unknown key \"Speed\""},
+      {"* Character\nCharacterName: E\nPosition: 0 0 0\n* Character\nEND\n", "line 10: \"* Character\""},
+      // Names and files that would lead the program's files out of the
+      // working folder.
+      {"* MotionData\nMotionName: ../e\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n",
+       "line 8: the motion name \"../e\" cannot name a file"},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc, sub/../../a.amc\nBodyWeights: 0\nEND\n",
+       "line 9: \"sub/../../a.amc\" leads outside data/motions/"},
+      {"* MotionData\nMotionName: E\nAMCFiles: /tmp/a.amc\nBodyWeights: 0\nEND\n", "line 9: \"/tmp/a.amc\""},
   };
-  for (const char* bad : kBadSections) {
+  for (const auto& [bad, logged] : kBadSections) {
     SceneReader reader;
+    scenetest_Log().clear();
     EXPECT_FALSE(scenetest_Load(&reader, "x\n" + kMotionA + bad + kMotionZ)) << bad;
     ASSERT_NE(reader.GetLevel(), nullptr);
     EXPECT_EQ(reader.GetLevel()->motions.size(), 1u) << bad;
     EXPECT_EQ(scenetest_Motion("z"), nullptr) << bad;
     EXPECT_EQ(scenetest_Motion("e"), nullptr) << bad;
     EXPECT_EQ(scenetest_Character("e"), nullptr) << bad;
+    EXPECT_EQ(scenetest_Logged("LoadScene: test.sce " + std::string(logged)), 1) << bad;
   }
+  SceneReader unended;
+  EXPECT_FALSE(scenetest_Load(&unended, "x\n* Character\nCharacterName: E\n"));
+  EXPECT_EQ(scenetest_Logged("test.sce line 3: the file ends inside the Character section of line 2 (no END line)"), 1);
+  EXPECT_EQ(scenetest_Motion("../e"), nullptr);
+  EXPECT_FALSE(std::filesystem::exists("../e_graph.gra"));
 
   // A first file that cannot be loaded fails the section; the motion stays
   // registered, marked as failed, but not in the level. Later files that
@@ -246,6 +281,9 @@ TEST(SceneReader, FailingSectionsEndTheLoadAndKeepWhatCameBefore) {
   SceneReader reader;
   EXPECT_FALSE(scenetest_Load(&reader, "x\n* MotionData\nMotionName: Gone\nAMCFiles: gone.amc\nBodyWeights: 0\nEND\n" +
                                            kMotionZ));
+  EXPECT_EQ(scenetest_Logged("test.sce line 4: motion Gone: its first file gone.amc could not be loaded; the "
+                             "rest of the file is not read"),
+            1);
   ASSERT_NE(scenetest_Motion("gone"), nullptr);
   EXPECT_EQ(scenetest_Motion("gone")->frameCount, -1);
   EXPECT_TRUE(reader.GetLevel()->motions.empty());
@@ -258,6 +296,7 @@ TEST(SceneReader, FailingSectionsEndTheLoadAndKeepWhatCameBefore) {
   EXPECT_FALSE(scenetest_Load(&reader, "x\n" + kMotionA +
                                            "* Character\nCharacterName: Lonely\nDefaultRootMotion: a 0\n"
                                            "DefaultBlendMotion: missing 0\nEND\n" + kMotionZ));
+  EXPECT_EQ(scenetest_Logged("test.sce line 10: unknown motion \"missing\"; the rest"), 1);
   Character* lonely = scenetest_Character("lonely");
   ASSERT_NE(lonely, nullptr);
   EXPECT_EQ(EntityMap().at("lonely"), lonely);

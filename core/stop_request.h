@@ -1,0 +1,12 @@
+#pragma once
+
+// A stop asked for from outside the program (a terminating signal) while it
+// cannot yet close its window: long start-up work looks at it between its
+// steps (scene sections, motions, graphs) and ends early, so the program can
+// close in order and save its settings.
+
+// Marks the stop. Safe to call from a signal handler.
+void RequestStop();
+
+// True once RequestStop has been called.
+bool StopRequested();
