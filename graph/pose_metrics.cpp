@@ -3,6 +3,7 @@
 // joint by joint under JointWeightTable, larger meaning more similar.
 
 #include "core/console_variable.h"
+#include "core/log.h"
 #include "graph/motion_controller.h"
 #include "graph/pose_metric_rules.h"
 #include "motion/motion.h"
@@ -71,10 +72,18 @@ float MotionController::EvalMarkerPositions(int from, int to) {
   g_evalThreshold = pose_metric::kPositionThreshold;
   // One attempt per controller: nothing writes a missing joint-position cache
   // during the run, and retrying on every call would open the files and log
-  // the failure for every candidate pair of a graph's generation.
+  // the failure for every candidate pair of a graph's generation. Without a
+  // cache (it could not be written, say) the positions are computed from the
+  // postures in memory, as the cache would have held them.
   if (markerCache == nullptr && !markerCacheTried && motion != nullptr) {
     markerCacheTried = true;
     markerCache = motion->LoadMarkerPositions();
+    if (markerCache == nullptr) {
+      markerCache = motion->ComputeMarkerPositions();
+      if (markerCache != nullptr) {
+        LogPrintf("EvalMarkerPositions: joint positions of %s computed from its postures", motion->name.c_str());
+      }
+    }
   }
   int window = 0;
   if (!Window(&window) || !WindowsInside(Limit(*this), from, to, window)) return 0.0f;

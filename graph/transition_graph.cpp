@@ -333,6 +333,13 @@ TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
     LogPrintf("GRAPH: Error importing transition graph %s", name.c_str());
   }
   TransitionGraph::GenerateGraph();
+  // The position metric without joint positions (no cache, and no skeleton to
+  // compute them with) scores every pair 0: such a graph serves this run but
+  // is not saved, or later starts would trust it.
+  if (owner->markerCacheTried && owner->markerCache == nullptr) {
+    LogPrintf("GRAPH: %s was generated without joint positions; it is not saved", name.c_str());
+    return;
+  }
   if (!TransitionGraph::ExportGraph(file)) {
     LogPrintf("GRAPH: Error exporting transition graph %s", name.c_str());
   }

@@ -122,6 +122,11 @@ class Motion {
   // that the caller frees with delete[]. Null (logged) when a cache is
   // missing, unreadable or its counts do not add up to frameCount.
   MarkerSet* LoadMarkerPositions();
+  // The joint positions of every frame computed from the postures in memory,
+  // as the cache holds them: a new[] array of frameCount marker sets. Null
+  // without postures, and when the skeleton did not load whole (its joint
+  // positions would mean nothing).
+  MarkerSet* ComputeMarkerPositions() const;
 
   // DefaultSkeleton's totalDof at construction.
   int channelCount = 0;

@@ -71,6 +71,12 @@ bool cache_Write(AtomicFile* out, int count, const void* records, uint64_t bytes
   return out->Write(header.data(), header.size()) && out->Write(records, bytes) && out->Commit();
 }
 
+// The joint positions of `count` postures, as the joint-position cache
+// holds them.
+void motion_ComputeMarkers(const Posture* postures, int count, MarkerSet* markers) {
+  for (int f = 0; f < count; ++f) markers[f].ComputeFromPosture(postures[f]);
+}
+
 }  // namespace
 
 int Motion::WriteBinaryPostures(const std::string& file, const Posture* postures, int count) {
@@ -118,7 +124,7 @@ int Motion::DumpMarkerPositions(const std::string& file, const Posture* postures
     return -1;
   }
   std::vector<MarkerSet> markers(static_cast<size_t>(count));
-  for (int f = 0; f < count; ++f) markers[f].ComputeFromPosture(postures[f]);
+  motion_ComputeMarkers(postures, count, markers.data());
   if (!cache_Write(&out, count, markers.data(), kMarkerRecordSize * static_cast<uint64_t>(count))) {
     LogPrintf("DumpMarkerPositions: Error outputing %s", file.c_str());
     return -1;
@@ -133,6 +139,13 @@ bool Motion::IsMarkerCacheComplete(const std::string& file, int count) {
   uint64_t dataBytes = 0;
   return in != nullptr && cache_ReadHeader(in.get(), &stored, &dataBytes) && stored == count &&
          dataBytes == kMarkerRecordSize * static_cast<uint64_t>(count);
+}
+
+MarkerSet* Motion::ComputeMarkerPositions() const {
+  if (frames == nullptr || frameCount < 0 || !DefaultSkeleton().loaded) return nullptr;
+  std::unique_ptr<MarkerSet[]> markers(new MarkerSet[frameCount]);
+  motion_ComputeMarkers(frames, frameCount, markers.get());
+  return markers.release();
 }
 
 MarkerSet* Motion::LoadMarkerPositions() {

@@ -139,3 +139,14 @@ TEST_F(GraphFileTest, AGraphThatCannotBeWrittenIsUsedAllTheSame) {
   EXPECT_TRUE(fs::is_directory("taken.gra"));
   EXPECT_FALSE(fs::exists("taken.gra.tmp"));
 }
+
+TEST_F(GraphFileTest, AGraphMadeWithoutJointPositionsIsNotSaved) {
+  // The position metric, an in-memory motion (no ".mpos") and no skeleton to
+  // compute its joint positions with: every pair scores 0.
+  evalType = 2;
+  threshold = 1.0f;
+  TransitionGraph& graph = *graph_test::NewFileGraph(NewController("blind", 80), "blind.gra");
+  ASSERT_NE(graph.nodes, nullptr);
+  EXPECT_EQ(Count("GRAPH: blind_graph was generated without joint positions; it is not saved"), 1);
+  EXPECT_FALSE(fs::exists("blind.gra"));
+}

@@ -15,6 +15,7 @@
 #include "motion/motion.h"
 #include "tests/support/real_clips.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tiny_skeleton.h"
 
 using testing_support::MocapDir;
 
@@ -223,6 +224,21 @@ TEST_F(PoseMetricsTest, PositionsMetricWithoutJointPositions) {
     evalType = type;
     EXPECT_EQ(none.EvaluateTransition(0, 0), 0.0f);
   }
+}
+
+TEST_F(PoseMetricsTest, PositionsAreComputedFromThePosturesWithoutACache) {
+  // A skeleton, but no ".mpos" (a motion made in memory, or one whose cache
+  // could not be written): the positions are those the cache would hold.
+  ASSERT_TRUE(testing_support::WriteTinySkeleton(testing_support::TiltedBone));
+  Clip clip(60);
+  delete[] clip.controller->markerCache;
+  clip.controller->markerCache = nullptr;
+  std::unique_ptr<MarkerSet[]> expected(new MarkerSet[60]);
+  for (int i = 0; i < 60; ++i) expected[i].ComputeFromPosture(clip.motion->frames[i]);
+  const float value = clip.controller->EvaluateTransition(10, 30);
+  ASSERT_NE(clip.controller->markerCache, nullptr);
+  EXPECT_EQ(value, ReferencePositions(expected.get(), 10, 30, 18));
+  EXPECT_LT(value, 1.0f);
 }
 
 TEST_F(PoseMetricsTest, PositionsComeFromTheMotionsCacheOnce) {
