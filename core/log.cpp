@@ -8,10 +8,17 @@ namespace {
 LogConsoleSink g_consoleSink = nullptr;
 
 // The one log stream, opened (and emptied) on first use so that it exists
-// before any static initialiser of another file logs.
+// before any static initialiser of another file logs. Both are constant
+// initialised, so they hold before any dynamic initialiser runs.
+std::FILE* g_logStream = nullptr;
+bool g_logOpened = false;
+
 std::FILE* log_stream() {
-  static std::FILE* stream = std::fopen("log.txt", "w");
-  return stream;
+  if (!g_logOpened) {
+    g_logOpened = true;
+    g_logStream = std::fopen("log.txt", "w");
+  }
+  return g_logStream;
 }
 
 enum Target { kToConsole = 1, kToFile = 2 };
@@ -37,6 +44,12 @@ void log_vwrite(int targets, const char* format, va_list args) {
 }  // namespace
 
 void OpenLogFile() { log_stream(); }
+
+void CloseLogFile() {
+  if (g_logStream != nullptr) std::fclose(g_logStream);
+  g_logStream = nullptr;
+  g_logOpened = false;
+}
 
 void SetLogConsoleSink(LogConsoleSink sink) { g_consoleSink = sink; }
 

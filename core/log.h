@@ -29,6 +29,9 @@ void SetLogConsoleSink(LogConsoleSink sink);
 // Opens (and empties) "log.txt" unless it is open already. The program calls
 // it as it starts, so a run that logs nothing leaves no earlier run's lines.
 void OpenLogFile();
+// Closes "log.txt"; the next OpenLogFile or write opens (and empties) it
+// again, in the working directory of that moment.
+void CloseLogFile();
 
 void LogPrintf(const char* format, ...) TAVRIN_PRINTF_FORMAT(1, 2);
 void LogToFile(const char* format, ...) TAVRIN_PRINTF_FORMAT(1, 2);

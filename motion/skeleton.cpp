@@ -11,6 +11,22 @@
 
 namespace {
 
+// The two skeletons every part of the program shares, made on first use and
+// never destroyed at exit: the default one, and the one joint positions are
+// computed with (kept apart, since computing them poses it).
+Skeleton* g_defaultSkeleton = nullptr;
+Skeleton* g_jointPositionSkeleton = nullptr;
+
+// The skeleton file whose absence was last told.
+std::string& skeleton_ReportedMissing() {
+  static std::string* reported = new std::string;
+  return *reported;
+}
+
+}  // namespace
+
+namespace {
+
 // Longest line the format allows; longer lines are read whole but reported.
 constexpr size_t kAsfMaxLineLength = 2047;
 
@@ -187,7 +203,7 @@ void Skeleton::ReadASF(const std::string& file, float scale) {
   std::string text;
   if (!ReadTextFile(file, &text)) {
     // Every skeleton reads the same file: its absence is told once.
-    static std::string reported;
+    std::string& reported = skeleton_ReportedMissing();
     if (reported != file) {
       LogPrintf("ReadASF: cannot open %s; the skeleton has no bones", file.c_str());
       reported = file;
@@ -533,12 +549,23 @@ void Skeleton::EulerToMatrix(float rx, float ry, float rz, Matrix4d out) {
 }
 
 Skeleton& DefaultSkeleton() {
-  static Skeleton skeleton(kDefaultSkeletonFile, 0.06f);
-  return skeleton;
+  if (g_defaultSkeleton == nullptr) g_defaultSkeleton = new Skeleton(kDefaultSkeletonFile, 0.06f);
+  return *g_defaultSkeleton;
+}
+
+void ForgetDefaultSkeletons() {
+  delete g_defaultSkeleton;
+  g_defaultSkeleton = nullptr;
+  delete g_jointPositionSkeleton;
+  g_jointPositionSkeleton = nullptr;
+  skeleton_ReportedMissing().clear();
 }
 
 void MarkerSet::ComputeFromPosture(const Posture& posture) {
-  static Skeleton skeleton(kDefaultSkeletonFile, 0.06f);
+  if (g_jointPositionSkeleton == nullptr) {
+    g_jointPositionSkeleton = new Skeleton(kDefaultSkeletonFile, 0.06f);
+  }
+  Skeleton& skeleton = *g_jointPositionSkeleton;
   // The body frame: root at the origin and without rotation. A copy, so the
   // caller's posture stays as it was.
   Posture body = posture;

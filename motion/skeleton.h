@@ -196,6 +196,12 @@ inline constexpr char kDefaultSkeletonFile[] = "MartialArts.asf";
 // bone and the channel count from it.
 Skeleton& DefaultSkeleton();
 
+// Drops the default skeleton and the one joint positions are computed with:
+// the next use reads kDefaultSkeletonFile again, in the working directory of
+// that moment, and tells its absence again. For tests, which change the
+// working folder and the file between cases.
+void ForgetDefaultSkeletons();
+
 // The 31 joint positions of one posture in the body's own frame: root at the
 // origin without rotation, so postures compare independently of where the
 // body stands and which way it faces. Written raw into the joint-position

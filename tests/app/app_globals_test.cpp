@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/skip.h"
 #include "app/app_globals.h"
 #include "console/gl_console.h"
 #include "core/console_variable.h"
@@ -107,7 +108,7 @@ TEST(ControlPanelList, EntriesFollowConstructionAndLeaveWhenDestroyed) {
 
 TEST(GlobalUpdate, PanelsInOrderThenEntitiesByNameThenTheFrame) {
   platform::OffscreenGLContext gl;
-  if (!gl.Create(64, 48)) GTEST_SKIP() << gl.error();
+  if (!gl.Create(64, 48)) TAVRIN_SKIP_TEST(gl.error());
   auto* early = new TracePanel("panel early");
   TracePanel first("panel first");
   TracePanel second("panel second");
@@ -140,7 +141,7 @@ TEST(GlobalStartUp, InitRestoresSettingsLoadsTheSceneAndShutdownSavesOnce) {
   // Saved settings: one the code declares, one known only to the file.
   WriteFile("cvar.ini", "2 camera.hdist 7.250000\n1 app_test.saved 42\n");
   platform::OffscreenGLContext gl;
-  if (!gl.Create(320, 240)) GTEST_SKIP() << gl.error();
+  if (!gl.Create(320, 240)) TAVRIN_SKIP_TEST(gl.error());
 
   ASSERT_EQ(g_console, nullptr);
   ASSERT_FALSE(g_renderEnabled);

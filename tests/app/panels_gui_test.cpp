@@ -17,6 +17,7 @@
 
 #include <vector>
 
+#include "tests/support/skip.h"
 #include "app/camera_controls.h"
 #include "app/camera_panel.h"
 #include "app/motions_panel.h"
@@ -102,7 +103,7 @@ const wxSize kStripSize(700, 100);
 class PanelsGuiTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!GuiEnvironment::started) GTEST_SKIP() << "no X display to build windows on; test skipped";
+    if (!GuiEnvironment::started) TAVRIN_SKIP_TEST("no X display to build windows on; test skipped");
     frame = new wxFrame(nullptr, wxID_ANY, "panels", wxPoint(0, 0), wxSize(800, 300));
     host = new wxPanel(frame);
     frame->Show();

@@ -1,3 +1,4 @@
+#include "tests/support/skip.h"
 #include "console/gl_console.h"
 
 #include <GL/gl.h>
@@ -250,7 +251,7 @@ class GLConsoleDrawTest : public GLConsoleTest {
 };
 
 TEST_F(GLConsoleDrawTest, RenderCoversTheTopOfTheViewAndRestoresTheState) {
-  if (!Start(320, 240)) GTEST_SKIP() << gl_.error();
+  if (!Start(320, 240)) TAVRIN_SKIP_TEST(gl_.error());
   GLConsole console(nullptr, nullptr, 12, 0.75f);
   EXPECT_EQ(*console.width, 320);  // the cells were filled from the viewport
   EXPECT_EQ(*console.height, 240);
@@ -291,7 +292,7 @@ TEST_F(GLConsoleDrawTest, RenderCoversTheTopOfTheViewAndRestoresTheState) {
 }
 
 TEST_F(GLConsoleDrawTest, ConsoleDeletesItsFont) {
-  if (!Start(64, 64)) GTEST_SKIP() << gl_.error();
+  if (!Start(64, 64)) TAVRIN_SKIP_TEST(gl_.error());
   g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);
   ASSERT_NE(g_console->GetFont(), nullptr);
   const GLuint base = g_console->GetFont()->listBase;
@@ -302,7 +303,7 @@ TEST_F(GLConsoleDrawTest, ConsoleDeletesItsFont) {
 }
 
 TEST_F(GLConsoleDrawTest, LongTextIsDrawnWholeAndInPlace) {
-  if (!Start(4000, 24)) GTEST_SKIP() << gl_.error();
+  if (!Start(4000, 24)) TAVRIN_SKIP_TEST(gl_.error());
   GLFont font("Courier New", 12);
   ASSERT_NE(font.listBase, 0u);
   // The leftmost lit column after drawing `text`, or -1.

@@ -1,3 +1,4 @@
+#include "tests/support/skip.h"
 #include "platform/direct_input.h"
 
 #include <fcntl.h>
@@ -193,10 +194,10 @@ class XInputTest : public ::testing::Test {
  protected:
   void SetUp() override {
     display_ = XOpenDisplay(nullptr);
-    if (display_ == nullptr) GTEST_SKIP() << "no X display (run under xvfb-run); test skipped";
+    if (display_ == nullptr) TAVRIN_SKIP_TEST("no X display (run under xvfb-run); test skipped");
     int event = 0, error = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(display_, &event, &error, &major, &minor)) {
-      GTEST_SKIP() << "the X server has no XTest extension; test skipped";
+      TAVRIN_SKIP_TEST("the X server has no XTest extension; test skipped");
     }
   }
   void TearDown() override {

@@ -1,3 +1,4 @@
+#include "tests/support/skip.h"
 #include "render/gl_font.h"
 
 #include <GL/gl.h>
@@ -71,7 +72,7 @@ TEST_F(GLFontTest, WithoutAContextDrawsNothing) {
 }
 
 TEST_F(GLFontTest, PrintsAtTheWindowPixel) {
-  if (!gl_.Create(128, 64)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(128, 64)) TAVRIN_SKIP_TEST(gl_.error());
   glEnable(GL_DEPTH_TEST);
   unsigned int listBase = 0;
   {
@@ -123,7 +124,7 @@ TEST_F(GLFontTest, PrintsAtTheWindowPixel) {
 }
 
 TEST_F(GLFontTest, EmptyAndLiteralTexts) {
-  if (!gl_.Create(160, 32)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(160, 32)) TAVRIN_SKIP_TEST(gl_.error());
   GLFont font("Courier New", 12);
   ASSERT_NE(font.listBase, 0u);
   // An empty text or a null format draws nothing; the depth test is enabled afterwards.
@@ -152,7 +153,7 @@ TEST_F(GLFontTest, EmptyAndLiteralTexts) {
 // Codes outside 32..127 would index lists outside the font's range; such lists
 // here fill the screen red, so any call of one shows.
 TEST_F(GLFontTest, OutOfRangeCodesCallNoList) {
-  if (!gl_.Create(160, 32)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(160, 32)) TAVRIN_SKIP_TEST(gl_.error());
   const GLuint padding = glGenLists(64);  // keeps listBase - 32 above 0
   GLFont font("Courier New", 12);
   ASSERT_GE(font.listBase, 33u);
@@ -172,7 +173,7 @@ TEST_F(GLFontTest, OutOfRangeCodesCallNoList) {
 }
 
 TEST_F(GLFontTest, LongTextIsCutAt255Characters) {
-  if (!gl_.Create(2400, 24)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(2400, 24)) TAVRIN_SKIP_TEST(gl_.error());
   GLFont font("Courier New", 12);
   ASSERT_NE(font.listBase, 0u);
   const std::string full(255, 'H');
@@ -185,7 +186,7 @@ TEST_F(GLFontTest, LongTextIsCutAt255Characters) {
 }
 
 TEST_F(GLFontTest, UnknownFaceFallsBackToFixed) {
-  if (!gl_.Create(64, 32)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(64, 32)) TAVRIN_SKIP_TEST(gl_.error());
   const GLuint lists = glGenLists(96);
   EXPECT_EQ(platform::UseXFontBitmaps("No Such Face", 12, true, 32, 96, lists), "fixed");
   EXPECT_EQ(platform::UseXFontBitmaps("Courier New", 12, true, 32, 96, lists),

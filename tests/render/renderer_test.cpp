@@ -1,6 +1,7 @@
 // Tests of the frame renderer. Everything draws into an off-screen context on
 // the X display (Xvfb in the test command) and skips without one.
 
+#include "tests/support/skip.h"
 #include "render/renderer.h"
 
 #include <GL/gl.h>
@@ -104,7 +105,7 @@ class RenderTest : public ::testing::Test {
 };
 
 TEST_F(RenderTest, InitSetsTheProjectionLightingAndLogsTheFrameBuffer) {
-  if (!gl_.Create(800, 600)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(800, 600)) TAVRIN_SKIP_TEST(gl_.error());
   RenderInit();
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
@@ -137,7 +138,7 @@ TEST_F(RenderTest, InitSetsTheProjectionLightingAndLogsTheFrameBuffer) {
 }
 
 TEST_F(RenderTest, InitCopesWithEmptyViewportsAndReadsSavedClipPlanesOnce) {
-  if (!gl_.Create(64, 48)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(64, 48)) TAVRIN_SKIP_TEST(gl_.error());
   // A viewport without height (or width) has no aspect ratio: a square, finite
   // projection and no GL error.
   for (const int size : {0, 1}) {
@@ -169,7 +170,7 @@ TEST_F(RenderTest, InitCopesWithEmptyViewportsAndReadsSavedClipPlanesOnce) {
 // Ground and axes come out in their own colours, unlit, and leave lighting as
 // g_lightingEnabled says.
 TEST_F(RenderTest, GroundIsACheckerboardAxesAreColouredAndTheCubeIsBlue) {
-  if (!gl_.Create(220, 230)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(220, 230)) TAVRIN_SKIP_TEST(gl_.error());
   InitLights();
   glDisable(GL_DEPTH_TEST);
   glClearColor(0, 0, 0, 1);
@@ -246,7 +247,7 @@ TEST_F(RenderTest, GroundIsACheckerboardAxesAreColouredAndTheCubeIsBlue) {
 }
 
 TEST_F(RenderTest, FPSCountsFramesPerSecondAndDrawsTheRate) {
-  if (!gl_.Create(160, 40)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(160, 40)) TAVRIN_SKIP_TEST(gl_.error());
   g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);
   ASSERT_NE(g_console->GetFont(), nullptr);
   glClearColor(0, 0, 0, 1);
@@ -331,7 +332,7 @@ class RenderTestCamera : public Camera {
 };
 
 TEST_F(RenderTest, FrameDrawsFlaggedEntitiesInNameOrderAndCopesWithoutCameraOrConsole) {
-  if (!gl_.Create(64, 48)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(64, 48)) TAVRIN_SKIP_TEST(gl_.error());
   RenderInit();
   std::vector<std::string> calls;
   RenderTestEntity b("B", 2, &calls), a("a", 6, &calls), c("c", 3, &calls);
@@ -362,7 +363,7 @@ TEST_F(RenderTest, FrameSampleScenePicturesWithTheConsoleOpenAndClosed) {
       std::string("\"") + MAKE_SAMPLE_DATA_PATH + "\" \"" + work_.path() + "\" > /dev/null 2>&1";
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  if (!gl_.Create(800, 600)) GTEST_SKIP() << gl_.error();
+  if (!gl_.Create(800, 600)) TAVRIN_SKIP_TEST(gl_.error());
   g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);
   std::unique_ptr<SceneReader> reader(new SceneReader);
   RenderInit();

@@ -24,6 +24,7 @@ bool clips_Copy(const fs::path& from, const fs::path& to) {
 bool CopyRealClips(const std::string& mocapDir, const std::vector<std::string>& clips) {
   const fs::path subject = fs::path(mocapDir) / "cmu02";
   if (!clips_Copy(subject / "02.asf", "MartialArts.asf")) return false;
+  ForgetDefaultSkeletons();  // the next use reads this file
   std::error_code ec;
   fs::create_directories(MotionFolder, ec);
   if (ec) {

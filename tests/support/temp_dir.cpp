@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/log.h"
+
 namespace fs = std::filesystem;
 
 namespace testing_support {
@@ -28,11 +30,15 @@ std::string TempDir::File(const std::string& name) const {
   return (fs::path(path_) / name).string();
 }
 
+// The log follows the working folder: it is opened again, in the new folder,
+// by the next line logged.
 ScopedWorkDir::ScopedWorkDir() : previous_(fs::current_path().string()) {
   fs::current_path(dir_.path());
+  CloseLogFile();
 }
 
 ScopedWorkDir::~ScopedWorkDir() {
+  CloseLogFile();
   std::error_code ec;
   fs::current_path(previous_, ec);
 }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "tests/support/skip.h"
+
 namespace testing_support {
 
 // A fresh folder under the system's temporary folder, removed with its
@@ -22,7 +24,9 @@ class TempDir {
 };
 
 // Makes a fresh temporary folder the working directory for its lifetime, since
-// the system reads and writes its files ("log.txt", "cvar.ini", caches) there.
+// the system reads and writes its files ("log.txt", "cvar.ini", caches) there;
+// "log.txt" is written there too. Every test already runs in one of its own
+// (tests/support/test_main.cpp).
 class ScopedWorkDir {
  public:
   ScopedWorkDir();
@@ -54,5 +58,5 @@ std::string MocapDir();
 #define TAVRIN_REQUIRE_MOCAP()                                                        \
   do {                                                                                \
     if (testing_support::MocapDir().empty())                                          \
-      GTEST_SKIP() << "real capture data (../shared/mocap) is absent; test skipped"; \
+      TAVRIN_SKIP_TEST("real capture data (../shared/mocap) is absent; test skipped"); \
   } while (0)

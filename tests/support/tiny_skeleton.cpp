@@ -72,6 +72,7 @@ bool WriteTinySkeleton(TinyBone (*bone)(int i)) {
     std::fprintf(stderr, "cannot write the small skeleton or create %s\n", MotionFolder);
     return false;
   }
+  ForgetDefaultSkeletons();  // the next use reads this file
   return true;
 }
 

@@ -1,6 +1,7 @@
 // Tests of the camera: the x-z angle, the path step rules, tracking along the
 // spline, the cases where the step is undefined, and the view it sets.
 
+#include "tests/support/skip.h"
 #include "world/camera.h"
 
 #include <GL/gl.h>
@@ -105,7 +106,7 @@ class CameraGLTest : public CameraClockTest {
  protected:
   void SetUp() override {
     CameraClockTest::SetUp();
-    if (!context_.Create(64, 64)) GTEST_SKIP() << "no OpenGL context: " << context_.error();
+    if (!context_.Create(64, 64)) TAVRIN_SKIP_TEST("no OpenGL context: " << context_.error());
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
   }

@@ -3,6 +3,7 @@
 // shared bone display lists, and pictures of the sample data's fighter drawn
 // off-screen and compared with the skeleton's own forward kinematics.
 
+#include "tests/support/skip.h"
 #include "world/character.h"
 
 #include <GL/gl.h>
@@ -348,7 +349,7 @@ TEST(CharacterDrawing, BoneListsAreBuiltOnceAndADrawWithoutSkeletonFileIsSafe) {
   EXPECT_EQ(g_boneListBase, -1);
 
   ChartestGL context;
-  if (!context.Create(160, 120)) GTEST_SKIP() << context.gl.error();
+  if (!context.Create(160, 120)) TAVRIN_SKIP_TEST(context.gl.error());
   early.SetPosition(Vector3(0.0f, 1.0f, 0.0f));
   chartest_DrawFrame(context.gl, Vector3(0.0f, 1.0f, 1.0f), Vector3(0.0f, 1.0f, 0.0f));
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
@@ -407,7 +408,7 @@ class CharacterPicture : public ::testing::Test {
 
 TEST_F(CharacterPicture, SampleFighterMatchesItsSkeleton) {
   ChartestGL context;
-  if (!context.Create(320, 240)) GTEST_SKIP() << context.gl.error();
+  if (!context.Create(320, 240)) TAVRIN_SKIP_TEST(context.gl.error());
   Motion idle("idle", "idle.amc", 0.06f, 0);
   ASSERT_GT(idle.frameCount, 0);
   std::unique_ptr<MotionController> player(idle.CreateController(0));
@@ -465,7 +466,7 @@ TEST_F(CharacterPicture, TurnedBoneAxesAndLargeAnglesMatchTheSkeleton) {
   }
   testing_support::WriteFile("MartialArts.asf", asf);
   ChartestGL context;
-  if (!context.Create(400, 400)) GTEST_SKIP() << context.gl.error();
+  if (!context.Create(400, 400)) TAVRIN_SKIP_TEST(context.gl.error());
 
   Motion pose("pose", 1, 0);
   Posture posture;
