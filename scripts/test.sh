@@ -8,9 +8,11 @@ scripts/install-packages.sh
 
 jobs=$(nproc)
 
-# Tests that draw need an X display; without one they run under Xvfb.
+# Tests that draw need an X display; without one they run under Xvfb, kept up
+# between test programs (-noreset: it would restart whenever its last client
+# left, and a test connecting then would find no display).
 with_display() {
-  if [[ -n "${DISPLAY:-}" ]]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; fi
+  if [[ -n "${DISPLAY:-}" ]]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"; fi
 }
 
 echo "== Release build and tests"

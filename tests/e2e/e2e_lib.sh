@@ -18,7 +18,7 @@ if (($# < 4)); then
   exit 2
 fi
 if [[ "${TAVRIN_E2E_OWN_XVFB:-}" != 1 ]]; then
-  TAVRIN_E2E_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+  TAVRIN_E2E_OWN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
 fi
 
 tavrin=$1
