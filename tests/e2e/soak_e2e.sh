@@ -82,8 +82,9 @@ while ((SECONDS - start < seconds)); do
   case $((RANDOM % 10)) in
     0 | 1 | 2) type_command "$(pick commands)" ;;
     3)
-      # New characters only in the first half, so that memory may settle.
-      if ((elapsed < seconds / 2)); then type_command "$(pick creations)"; fi
+      # New characters only in the first quarter: memory settles within
+      # half a minute of the last one.
+      if ((elapsed < seconds / 4)); then type_command "$(pick creations)"; fi
       ;;
     4 | 5) xdo key "$(pick keys)" ;;
     6) xdo keydown Up sleep 0.05 keyup Up ;;
