@@ -221,6 +221,6 @@ for n in "${picked[@]}"; do
   esac
 done
 valid=$((killed + survived))
-echo "killed $killed of $valid valid mutants ($((valid > 0 ? 100 * killed / valid : 0))%), $survived survived, $invalid invalid; $(((SECONDS - start) / 60)) min $(((SECONDS - start) % 60)) s on $slots slots"
+echo "killed $killed of $valid valid mutants ($((valid > 0 ? 100 * killed / valid : 0))%), $survived survived, $invalid invalid; $(((SECONDS - start) / 60)) min $(((SECONDS - start) % 60)) s, $slots slots"
 if [[ -e "$scratch/broken" ]]; then echo "stopped: the unmutated tree fails its tests"; status=1; fi
 exit $status
