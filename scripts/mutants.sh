@@ -108,26 +108,31 @@ first_Failure() {
   sed -n -E '/Test +#[0-9]+: .*(Passed|Skipped)/d; s/.*Test +#[0-9]+: ([^ ]+) .*/\1/p' "$1" | head -n 1
 }
 
-# Runs the tests in $1 (unit, or e2e) in the slot's build; the first failing
-# test in $failed. A failure is run again once alone, so that a test that
-# fails only under load does not count as a catch.
-slot_Test() {
-  local kind=$1 log=$slot/test.log
-  local -a select=(-E "e2e|fuzz")
-  [[ $kind == e2e ]] && select=(-R "[.]e2e\$" -E "soak|storage")
-  failed=""
+# ctest in the slot's build: the unit tests ($1 unit) on the slot's X server,
+# the end-to-end tests ($1 e2e), which start X servers of their own, one slot
+# at a time.
+slot_Ctest() {
+  local kind=$1
+  shift
   if [[ $kind == e2e ]]; then
-    flock "$scratch/e2e.lock" ctest --test-dir "$slot/build" "${select[@]}" --stop-on-failure > "$log" 2>&1 && return 0
+    flock "$scratch/e2e.lock" ctest --test-dir "$slot/build" "$@"
   else
-    DISPLAY=$display ctest --test-dir "$slot/build" "${select[@]}" -j "$jobs" --stop-on-failure > "$log" 2>&1 && return 0
+    DISPLAY=$display ctest --test-dir "$slot/build" -j "$jobs" "$@"
   fi
+}
+
+# Runs the tests of kind $1 (unit, or e2e); the first failing test in
+# $failed. A failing test is run again once alone, so that a test that fails
+# only under load does not count as a catch.
+slot_Test() {
+  local log=$slot/test.log
+  local -a select=(-E "e2e|fuzz")
+  [[ $1 == e2e ]] && select=(-R "[.]e2e\$" -E "soak|storage")
+  failed=""
+  slot_Ctest "$1" "${select[@]}" --stop-on-failure > "$log" 2>&1 && return 0
   failed=$(first_Failure "$log")
   [[ -z "$failed" ]] && { failed="ctest: $(tail -n 1 "$log")"; return 1; }
-  if [[ $kind == e2e ]]; then
-    flock "$scratch/e2e.lock" ctest --test-dir "$slot/build" -R "^${failed//./[.]}\$" > "$log.again" 2>&1 && failed="" && return 0
-  else
-    DISPLAY=$display ctest --test-dir "$slot/build" -R "^${failed//./[.]}\$" > "$log.again" 2>&1 && failed="" && return 0
-  fi
+  slot_Ctest "$1" -R "^${failed//./[.]}\$" > "$log.again" 2>&1 && failed="" && return 0
   return 1
 }
 
