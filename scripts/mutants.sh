@@ -103,9 +103,9 @@ mutant_Apply() {
   printf '%s' "${text/"${finds[$2]}"/"${replaces[$2]}"}" > "$path"
 }
 
-# The first test that did not pass in a ctest log, or nothing.
-first_Failure() {
-  sed -n -E '/Test +#[0-9]+: .*(Passed|Skipped)/d; s/.*Test +#[0-9]+: ([^ ]+) .*/\1/p' "$1" | head -n 1
+# The tests that did not pass in a ctest log, in the order they ended.
+ctest_Failures() {
+  sed -n -E '/Test +#[0-9]+: .*(Passed|Skipped)/d; s/.*Test +#[0-9]+: ([^ ]+) .*/\1/p' "$1"
 }
 
 # ctest in the slot's build: the unit tests ($1 unit) on the slot's X server,
@@ -122,18 +122,19 @@ slot_Ctest() {
 }
 
 # Runs the tests of kind $1 (unit, or e2e); the first failing test in
-# $failed. A failing test is run again once alone, so that a test that fails
-# only under load does not count as a catch.
+# $failed. Each failing test runs again alone, so that a test that fails only
+# under load does not count as a catch.
 slot_Test() {
-  local log=$slot/test.log
+  local log=$slot/test.log test
   local -a select=(-E "e2e|fuzz")
   [[ $1 == e2e ]] && select=(-R "[.]e2e\$" -E "soak|storage")
   failed=""
-  slot_Ctest "$1" "${select[@]}" --stop-on-failure > "$log" 2>&1 && return 0
-  failed=$(first_Failure "$log")
-  [[ -z "$failed" ]] && { failed="ctest: $(tail -n 1 "$log")"; return 1; }
-  slot_Ctest "$1" -R "^${failed//./[.]}\$" > "$log.again" 2>&1 && failed="" && return 0
-  return 1
+  slot_Ctest "$1" "${select[@]}" > "$log" 2>&1 && return 0
+  for test in $(ctest_Failures "$log"); do
+    slot_Ctest "$1" -R "^${test//./[.]}\$" > "$log.again" 2>&1 || { failed=$test; return 1; }
+  done
+  # A run that failed without a failing test: ctest itself could not run.
+  [[ -n "$(ctest_Failures "$log")" ]] || { failed="ctest: $(tail -n 1 "$log")"; return 1; }
 }
 
 # One mutant in the slot: applied, built, tested, restored; its result line
