@@ -28,7 +28,7 @@ while getopts "j:m:k" option; do
     j) slots=$OPTARG ;;
     m) mutants=$(realpath "$OPTARG") ;;
     k) keep=1 ;;
-    *) sed -n '3,3p' "$0" >&2; exit 2 ;;
+    *) sed -n '4p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
