@@ -147,6 +147,7 @@ TEST_F(RenderTest, FrameDrawsTheGroundAndTheFlaggedEntitiesInNameOrder) {
   g_drawGround = 0;
   RenderFrame();
   EXPECT_GT(g_camera->pathLength, 0.0f);  // its update planned a path
+  EXPECT_EQ(Matrix(GL_MODELVIEW_MATRIX), before);
   std::vector<uint8_t> cleared;
   for (int i = 0; i < 220 * 230; ++i) cleared.insert(cleared.end(), {153, 212, 248});
   EXPECT_EQ(gl_.ReadRgb(), cleared);
