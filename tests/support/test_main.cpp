@@ -40,8 +40,8 @@ struct SavedRecord {
 // Records registered by a test leave the registry when it ends, but live on:
 // handles made during the test (function statics) may still point at them.
 std::vector<CVarRecord*>& Graveyard() {
-  static std::vector<CVarRecord*> records;
-  return records;
+  static auto* records = new std::vector<CVarRecord*>;  // never destroyed: the leak check comes later
+  return *records;
 }
 
 class IsolatingListener : public testing::EmptyTestEventListener {
