@@ -96,7 +96,7 @@ moved=$(pixel_difference "$work/scene_1.png" "$work/scene_2.png")
 ((moved > 100)) || fail "the scene did not change in one second ($moved pixels differ)"
 
 # Alt-X through the keyboard: the pointer over the window gives it the focus.
-timeout 10 xdotool mousemove --sync 300 300 || fail "cannot move the pointer"
+pointer_to "$window" 300 300
 sleep 0.3
 timeout 10 xdotool key alt+x || fail "cannot send Alt-X"
 wait_for_exit 60

@@ -105,6 +105,15 @@ view_window() {
   timeout 10 xwininfo -id "$1" -children | awk -v size=" $2x$3+" 'index($0, size) {print $1; exit}' || true
 }
 
+# Moves the pointer to ($2, $3) in window $1 and waits until it is there.
+# xdotool's --sync waits for a motion, which never comes when the pointer is
+# already at the target (a second start puts the window where the first
+# was): the pointer leaves for the screen's corner first.
+pointer_to() {
+  timeout 10 xdotool mousemove 1279 1023 sleep 0.05 mousemove --sync --window "$1" "$2" "$3" ||
+    fail "cannot move the pointer to $2,$3"
+}
+
 screenshot() {
   timeout 30 import -window "$1" "$2" || fail "screenshot of window $1 failed"
 }

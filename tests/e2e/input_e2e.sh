@@ -81,7 +81,7 @@ view=$(view_window "$window" 640 480)
 [[ -n "$view" ]] || fail "no 640 x 480 view"
 # The pointer over the view gives it the keyboard focus; the console has slid
 # in after 0.75 s.
-timeout 10 xdotool mousemove --sync --window "$view" 320 240 || fail "cannot move the pointer"
+pointer_to "$view" 320 240
 sleep 1.5
 screenshot "$view" "$work/open.png"
 press grave
@@ -121,7 +121,7 @@ start_program
 wait_for_window 120
 view=$(view_window "$window" 640 480)
 [[ -n "$view" ]] || fail "no 640 x 480 view"
-timeout 10 xdotool mousemove --sync --window "$view" 320 240 || fail "cannot move the pointer"
+pointer_to "$view" 320 240
 sleep 1.5
 changed=$(change_over 640x340+0+10 0.3 enter_line "help")
 ((changed > 2000)) || fail "\"help\" changed only $changed pixels of the console"

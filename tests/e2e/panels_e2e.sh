@@ -23,7 +23,7 @@ e2e_name=panels_e2e
 source "$(dirname "$0")/e2e_lib.sh" "$@"
 
 press() { timeout 10 xdotool key --delay 50 "$@" || fail "cannot press $*"; }
-click_at() { timeout 10 xdotool mousemove --sync --window "$window" "$1" "$2" click 1 || fail "cannot click at $1,$2"; }
+click_at() { pointer_to "$window" "$1" "$2"; timeout 10 xdotool click 1 || fail "cannot click at $1,$2"; }
 frame_shot() { screenshot "$window" "$work/frame.png"; }
 
 # The colours of `count` pixels of frame.png, one "#RRGGBB" a line: of row y
@@ -97,7 +97,7 @@ view_y=$(window_field "$view" "Relative upper-left Y")
 view_h=480
 # The pointer over the view gives it the keyboard focus; the back-quote key
 # closes the console, so that the arrow keys fly the camera later.
-timeout 10 xdotool mousemove --sync --window "$view" 320 240 || fail "cannot move the pointer"
+pointer_to "$view" 320 240
 sleep 1.5
 press grave
 sleep 0.5
@@ -164,7 +164,7 @@ press Home Return
 sleep 0.5
 screenshot "$window" "$artifacts/panels_e2e_freeroam.png"
 
-timeout 10 xdotool mousemove --sync --window "$view" 320 240 || fail "cannot move the pointer"
+pointer_to "$view" 320 240
 sleep 0.5
 screenshot "$view" "$work/before.png"
 press Up Up Left

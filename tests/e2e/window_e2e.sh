@@ -120,7 +120,8 @@ view=$(view_window "$window" 480 480)
 sleep 2
 screenshot "$view" "$artifacts/window_e2e_480.png"
 rm "$work/data/cvar.ini"  # read at start; written again at the end
-timeout 10 xdotool mousemove --sync --window "$view" 100 100 key ctrl+a || fail "cannot send Ctrl-A"
+pointer_to "$view" 100 100
+timeout 10 xdotool key ctrl+a || fail "cannot send Ctrl-A"
 main_window=$window
 title="About Tavrin" wait_for_window 10
 about=$window
