@@ -11,8 +11,7 @@
 namespace {
 
 using Points = std::vector<SplinePoint>;
-
-float C(const SplinePoint& q, int c) { return c == 0 ? q.x() : c == 1 ? q.y() : q.z(); }
+const std::string kBadU = "ERROR: bad u value!\n", kBadSegment = "ERROR: bad segment number!\n";
 
 // Segment i (1-based) at u in Hermite form, written apart from the code: from
 // P(i-1) to P(i) with the tangents s (P(i) - P(i-2)) and s (P(i+1) - P(i-1)),
@@ -21,19 +20,21 @@ void ExpectHermite(double s, const Points& p, size_t i, double u, const SplinePo
   const SplinePoint &p0 = p[i == 1 ? 0 : i - 2], &p1 = p[i - 1], &p2 = p[i], &p3 = p[i + 1 == p.size() ? i : i + 1];
   const double h00 = 2 * u * u * u - 3 * u * u + 1, h10 = u * u * u - 2 * u * u + u;
   const double h01 = 3 * u * u - 2 * u * u * u, h11 = u * u * u - u * u;
-  for (int c = 0; c < 3; ++c) {
-    EXPECT_NEAR(h00 * C(p1, c) + h10 * s * (C(p2, c) - C(p0, c)) + h01 * C(p2, c) + h11 * s * (C(p3, c) - C(p1, c)),
-                C(got, c), tol)
-        << "segment " << i << " u " << u;
-  }
+  auto at = [&](const float& (SplinePoint::*c)() const) {
+    return h00 * (p1.*c)() + h10 * s * ((p2.*c)() - (p0.*c)()) + h01 * (p2.*c)() + h11 * s * ((p3.*c)() - (p1.*c)());
+  };
+  EXPECT_NEAR(at(&SplinePoint::x), got.x(), tol) << "segment " << i << " u " << u;
+  EXPECT_NEAR(at(&SplinePoint::y), got.y(), tol) << "segment " << i << " u " << u;
+  EXPECT_NEAR(at(&SplinePoint::z), got.z(), tol) << "segment " << i << " u " << u;
 }
 
-// The spline of `points`, and what `call` printed on the standard output.
 CardinalSpline Spline(float tension, const Points& points) {
   CardinalSpline spline(tension);
   for (const SplinePoint& p : points) spline.AddPoint(p);
   return spline;
 }
+
+// What `call` printed on the standard output.
 template <typename F>
 std::string Printed(F call) {
   testing::internal::CaptureStdout();
@@ -41,7 +42,7 @@ std::string Printed(F call) {
   return testing::internal::GetCapturedStdout();
 }
 
-TEST(CardinalSpline, MatchesHermiteFormWithRepeatedEndPoints) {
+TEST(CardinalSpline, EvaluateMatchesHermiteFormWithRepeatedEndPointsAndRefusesBadInput) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<float> coordinate(-10.0f, 10.0f);
   for (float tension : {0.5f, 0.0f, 0.8f}) {
@@ -65,27 +66,19 @@ TEST(CardinalSpline, MatchesHermiteFormWithRepeatedEndPoints) {
   spline.tension = 0.9f;
   spline.SetTension();
   ExpectHermite(0.9f, points, 2, 0.7f, spline.EvaluateSegment(2, 0.7f).value());
-}
-
-TEST(CardinalSpline, EvaluateRefusesBadParameterAndSegment) {
-  const char kBadU[] = "ERROR: bad u value!\n", kBadSegment[] = "ERROR: bad segment number!\n";
-  CardinalSpline none(0.5f), one = Spline(0.5f, {{1, 2, 3}}), three = Spline(0.5f, {{0, 1, 0}, {1, 1, 0}, {2, 1, 0}});
-  const float nan = std::numeric_limits<float>::quiet_NaN(), aboveMax = std::nextafter(kSplineMaxSegmentU, 2.0f);
-  const struct {
-    CardinalSpline* spline;
-    unsigned segment;
-    float u;
-    const char* message;
-  } cases[] = {{&three, 2, kSplineMaxSegmentU, ""}, {&three, 1, -0.001f, kBadU}, {&three, 1, aboveMax, kBadU},
-               {&three, 1, nan, kBadU},          {&three, 0, 2.0f, kBadU},  // the u message wins
-               {&three, 0, 0.5f, kBadSegment},   {&three, 3, 0.5f, kBadSegment},
-               {&one, 1, 0.0f, kBadSegment},     {&none, 1, 0.0f, kBadSegment}};
-  for (const auto& c : cases) {
+  // A refusal prints its message and gives no point; the u message wins.
+  CardinalSpline none(0.5f), one = Spline(0.5f, {{1, 2, 3}});
+  auto refusal = [](CardinalSpline& s, unsigned segment, float u) {
     bool evaluated = false;
-    EXPECT_EQ(c.message, Printed([&] { evaluated = c.spline->EvaluateSegment(c.segment, c.u).has_value(); }))
-        << c.segment << " " << c.u;
-    EXPECT_EQ(evaluated, c.message[0] == '\0');
-  }
+    const std::string printed = Printed([&] { evaluated = s.EvaluateSegment(segment, u).has_value(); });
+    EXPECT_EQ(evaluated, printed.empty()) << segment << " " << u;
+    return printed;
+  };
+  for (float u : {-0.001f, std::nextafter(kSplineMaxSegmentU, 2.0f), NAN}) EXPECT_EQ(refusal(spline, 1, u), kBadU);
+  EXPECT_EQ(refusal(spline, 0, 2.0f), kBadU);
+  for (unsigned segment : {0, 3}) EXPECT_EQ(refusal(spline, segment, 0.5f), kBadSegment) << segment;
+  EXPECT_EQ(refusal(one, 1, 0.0f), kBadSegment);
+  EXPECT_EQ(refusal(none, 1, 0.0f), kBadSegment);
 }
 
 TEST(CardinalSpline, SampleSegment) {
@@ -108,10 +101,9 @@ TEST(CardinalSpline, SampleSegment) {
   // A refusal prints its message and leaves no samples.
   const float inf = std::numeric_limits<float>::infinity();
   for (const auto& [segment, count] : {std::pair<unsigned, float>{0, 4}, {4, 4}, {2, 0}, {2, -4}, {2, inf}, {2, -inf},
-                                       {2, std::numeric_limits<float>::quiet_NaN()},
-                                       {2, std::nextafter(kSplineMaxSampleCount, inf)}}) {
+                                       {2, NAN}, {2, std::nextafter(kSplineMaxSampleCount, inf)}}) {
     spline.SampleSegment(1, 3.0f);
-    EXPECT_EQ(segment == 0 || segment == 4 ? "ERROR: bad segment number!\n" : "ERROR: bad sample count!\n",
+    EXPECT_EQ(segment % 4 == 0 ? kBadSegment : "ERROR: bad sample count!\n",
               Printed([&] { spline.SampleSegment(segment, count); }))
         << segment << " " << count;
     EXPECT_TRUE(spline.samples.empty());

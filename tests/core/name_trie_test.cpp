@@ -19,11 +19,10 @@ void InsertAll(NameTrie* trie, const Names& names) {
 }
 
 TEST(NameTrie, LeavesComeInTheOrderOfFirstInsertion) {
-  const std::vector<std::pair<Names, Names>> cases = {
-      {{"gl.x", "camera.y", "gl.a"}, {"gl.x", "gl.a", "camera.y"}},  // first and third share "gl."
-      {{"ab", "abc", "xyz", "xy"}, {"ab", "abc", "xyz", "xy"}},  // a name before its extension first, after it last
-      {{"b", ""}, {"b", ""}}};  // the empty name's leaf hangs under the root, after earlier names
-  for (const auto& [inserted, listed] : cases) {
+  for (const auto& [inserted, listed] : std::vector<std::pair<Names, Names>>{
+           {{"gl.x", "camera.y", "gl.a"}, {"gl.x", "gl.a", "camera.y"}},  // first and third share "gl."
+           {{"ab", "abc", "xyz", "xy"}, {"ab", "abc", "xyz", "xy"}},  // a name before its extension first, after it last
+           {{"b", ""}, {"b", ""}}}) {  // the empty name's leaf hangs under the root, after earlier names
     NameTrie trie;
     InsertAll(&trie, inserted);
     EXPECT_EQ(trie.GetLeafNames(trie.GetRoot()), listed);
@@ -32,25 +31,19 @@ TEST(NameTrie, LeavesComeInTheOrderOfFirstInsertion) {
 
 TEST(NameTrie, FindPrefixesLeavesCaseAndLongNames) {
   NameTrie trie;
-  EXPECT_EQ(trie.Find("a"), nullptr);
-  EXPECT_TRUE(trie.GetLeaves(trie.GetRoot()).empty() && trie.GetLeaves(nullptr).empty());
+  EXPECT_TRUE(trie.Find("a") == nullptr && trie.GetLeaves(trie.GetRoot()).empty() && trie.GetLeaves(nullptr).empty());
   // Inserted twice, "gl.far" has two leaves; "" is inserted but never found.
   InsertAll(&trie, {"gl.far", "gl.farclip", "gl.near", "gl.far", "Gl.far", ""});
   TrieNode* leaf = trie.FindLeaf("gl.far");
-  ASSERT_NE(leaf, nullptr);
-  EXPECT_EQ(leaf, trie.Find("gl.far"));
+  ASSERT_TRUE(leaf != nullptr && leaf == trie.Find("gl.far"));
   EXPECT_EQ(leaf->key, "gl.far");
   EXPECT_EQ(leaf->value, &g_records[0]);  // the first of the duplicates
   EXPECT_EQ(trie.FindLeaf("Gl.far")->value, &g_records[4]);
-  EXPECT_EQ(trie.FindLeaf("GL.far"), nullptr);
   EXPECT_EQ(trie.Find(""), trie.GetRoot());
-  EXPECT_EQ(trie.FindLeaf(""), nullptr);
+  for (const char* missing : {"GL.far", "", "gl.fa"}) EXPECT_EQ(trie.FindLeaf(missing), nullptr) << missing;
   // A prefix that is no name gives the inner node of its last character.
   TrieNode* inner = trie.Find("gl.fa");
-  ASSERT_NE(inner, nullptr);
-  EXPECT_EQ(inner->kind, TrieNode::kInner);
-  EXPECT_EQ(inner->ch, 'a');
-  EXPECT_EQ(trie.FindLeaf("gl.fa"), nullptr);
+  ASSERT_TRUE(inner != nullptr && inner->kind == TrieNode::kInner && inner->ch == 'a');
   EXPECT_EQ(trie.GetLeafNames(inner), (Names{"gl.far", "gl.farclip", "gl.far"}));
   EXPECT_EQ(trie.Find("x"), nullptr);       // no node for the first character
   EXPECT_EQ(trie.Find("gl.fax"), nullptr);  // nor for a later one
