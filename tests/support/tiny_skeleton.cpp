@@ -10,18 +10,11 @@
 
 namespace testing_support {
 
-namespace {
-
-// Degrees of freedom ("dof" words, always in x, y, z order) of each joint: the
-// layout of the common 62-channel capture skeleton. Empty for the root and the
-// two hip joints, which have no "dof" line.
 const char* const kTinyDof[kJointCount] = {
     "",         "",         "rx ry rz", "rx",       "rx rz",    "rx",       "",         "rx ry rz",
     "rx",       "rx rz",    "rx",       "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz", "rx ry rz",
     "rx ry rz", "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz",
     "ry rz",    "rx ry rz", "rx",       "ry",       "rx rz",    "rx",       "rx rz"};
-
-}  // namespace
 
 bool TinyHasDof(int joint, char axis) {
   const char word[3] = {'r', axis, '\0'};
@@ -48,7 +41,7 @@ TinyBone TiltedBone(int i) {
   return TinyBone{{d[0], d[1], d[2]}, static_cast<float>(1 + i % 4), {static_cast<float>(i * 7 % 40), 0, -20}};
 }
 
-bool WriteTinySkeleton(TinyBone (*bone)(int i)) {
+std::string TinySkeletonAsf(TinyBone (*bone)(int i)) {
   std::string asf = "# small test skeleton\n:version 1.10\n:units\n  length 0.45\n:bonedata\n";
   for (int i = 1; i < kJointCount; ++i) {
     const TinyBone b = bone(i);
@@ -59,15 +52,18 @@ bool WriteTinySkeleton(TinyBone (*bone)(int i)) {
                   b.axis[2]);
     asf += block + (kTinyDof[i][0] != '\0' ? std::string("    dof ") + kTinyDof[i] + "\n" : "") + "  end\n";
   }
+  return asf + kTinyHierarchy;
+}
+
+bool WriteTinySkeleton(TinyBone (*bone)(int i)) {
   std::error_code ec;
   std::filesystem::create_directories(MotionFolder, ec);
   std::ofstream out("MartialArts.asf", std::ios::binary | std::ios::trunc);
-  out << asf << kTinyHierarchy;
+  out << TinySkeletonAsf(bone);
   out.close();
-  const bool written = out.good();
-  if (!written || ec) std::fprintf(stderr, "cannot write the small skeleton or create %s\n", MotionFolder);
+  if (!out || ec) std::fprintf(stderr, "cannot write the small skeleton or create %s\n", MotionFolder);
   ForgetDefaultSkeletons();  // the next use reads this file
-  return written && !ec;
+  return out && !ec;
 }
 
 std::string TinyAmcText(const std::string& header, int frames, const TinyValue& value) {

@@ -12,10 +12,13 @@
 
 namespace testing_support {
 
-// True when joint `joint` (0 to 30) turns about `axis` ('x', 'y' or 'z') in
-// the layout of the common 62-channel capture skeleton ("dof" words, always in
-// x, y, z order); false for the root and the two hip joints, which have no
-// "dof" line.
+// Degrees of freedom ("dof" words, always in x, y, z order) of each joint of
+// the small skeletons: the layout of the common 62-channel capture skeleton.
+// Empty for the root and the two hip joints, which have no "dof" line.
+extern const char* const kTinyDof[kJointCount];
+
+// True when joint `joint` (0 to 30) turns about `axis` ('x', 'y' or 'z')
+// in kTinyDof; false for the root, whose line is not in the table.
 bool TinyHasDof(int joint, char axis);
 
 // The ":hierarchy" section (up to and including its "end" line) of the
@@ -38,11 +41,14 @@ TinyBone UprightMixedLengthBone(int i);
 // up and bones with turned axis frames.
 TinyBone TiltedBone(int i);
 
-// Writes the ASF text of the 31-joint skeleton whose bone i (1 to 30) has the
-// layout bone(i), the degrees of freedom of TinyHasDof and the tree of
-// kTinyHierarchy (numbers written with "%g") as "MartialArts.asf" into the
-// working folder and creates the motion folder; the skeleton is read anew at
-// its next use. False (with a line on stderr) when either cannot be done.
+// ASF text of the 31-joint skeleton whose bone i (1 to 30) has the layout
+// bone(i), the degrees of freedom of kTinyDof and the tree of kTinyHierarchy.
+// Numbers are written with "%g".
+std::string TinySkeletonAsf(TinyBone (*bone)(int i));
+
+// Writes TinySkeletonAsf(bone) as "MartialArts.asf" into the working folder
+// and creates the motion folder. False (with a line on stderr) when either
+// cannot be done.
 bool WriteTinySkeleton(TinyBone (*bone)(int i) = UprightBone);
 
 // The number an AMC clip holds for frame f (0-based) and joint j: for the
@@ -54,8 +60,8 @@ using TinyValue = std::function<double(int f, int j, int a)>;
 // AMC text of `frames` frames for the small skeletons: `header` (the lines
 // before the first frame, each ending in '\n'), then for each frame f its
 // number f + 1 on a line, the root line and one line for each joint with
-// degrees of freedom (in joint order) holding value(f, j, a) for its axes.
-// Numbers are written with "%g".
+// degrees of freedom (in joint order) holding value(f, j, a) for the axes of
+// kTinyDof[j]. Numbers are written with "%g".
 std::string TinyAmcText(const std::string& header, int frames, const TinyValue& value);
 
 }  // namespace testing_support
