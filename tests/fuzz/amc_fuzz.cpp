@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(static_cast<size_t>(count) * 60 <= size, "more frames than the text can hold");
   for (int f = 0; f < count; ++f) {
     const Posture& p = motion->frames[f];
-    Require(std::isfinite(p.root.x + p.root.y + p.root.z), "root not finite");
+    Require(std::isfinite(p.root.x) && std::isfinite(p.root.y) && std::isfinite(p.root.z), "root not finite");
     for (const Quaternion& q : p.rotation) Require(std::fabs(q.Dot(q) - 1.0f) < 1e-4f, "rotation not of unit length");
   }
   const long header = static_cast<long>(std::to_string(count).size()) + 1, binSize = FileSize(bin);

@@ -61,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (Character* character : level->characters) {
       const Vector3& p = character->position;
-      Require(CharacterMap().count(character->name) == 1 && std::isfinite(p.x + p.y + p.z),
-              "a level character is not registered or stands nowhere");
+      Require(CharacterMap().count(character->name) == 1, "a level character is not registered");
+      Require(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z), "position not finite");
     }
     for (const MotionDataSetRecord& set : level->dataSets) {
       for (const Motion* motion : {set.attack, set.defensive, set.idle}) {
