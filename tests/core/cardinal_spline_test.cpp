@@ -100,12 +100,12 @@ TEST(CardinalSpline, SampleSegment) {
   }
   // A refusal prints its message and leaves no samples.
   const float inf = std::numeric_limits<float>::infinity();
-  for (const auto& [segment, count] : {std::pair<unsigned, float>{0, 4}, {4, 4}, {2, 0}, {2, -4}, {2, inf}, {2, -inf},
-                                       {2, NAN}, {2, std::nextafter(kSplineMaxSampleCount, inf)}}) {
+  for (const auto& bad : {std::pair<unsigned, float>{0, 4}, {4, 4}, {2, 0}, {2, -4}, {2, inf}, {2, -inf}, {2, NAN},
+                          {2, std::nextafter(kSplineMaxSampleCount, inf)}}) {
     spline.SampleSegment(1, 3.0f);
-    EXPECT_EQ(segment % 4 == 0 ? kBadSegment : "ERROR: bad sample count!\n",
-              Printed([&] { spline.SampleSegment(segment, count); }))
-        << segment << " " << count;
+    EXPECT_EQ(bad.first % 4 == 0 ? kBadSegment : "ERROR: bad sample count!\n",
+              Printed([&] { spline.SampleSegment(bad.first, bad.second); }))
+        << bad.first << " " << bad.second;
     EXPECT_TRUE(spline.samples.empty());
   }
   // The largest count: about one point per step (a million float steps drift).
