@@ -110,6 +110,8 @@ TEST(CardinalSpline, SampleSegment) {
   }
   // The largest count: about one point per step (a million float steps drift).
   EXPECT_NEAR(spline.SampleSegment(2, kSplineMaxSampleCount).size(), 1000000.0, 50000.0);
+  spline.Clear();  // keeps the samples
+  EXPECT_FALSE(spline.samples.empty());
 }
 
 }  // namespace
