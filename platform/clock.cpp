@@ -24,8 +24,6 @@ void ManualClock::Install(double seconds) {
 
 void ManualClock::Uninstall() { g_manual = false; }
 
-bool ManualClock::Installed() { return g_manual; }
-
 void ManualClock::Set(double seconds) { g_manualSeconds = seconds; }
 
 void ManualClock::Advance(double seconds) { g_manualSeconds += seconds; }

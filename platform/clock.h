@@ -17,7 +17,6 @@ class ManualClock {
   // is not read.
   static void Install(double seconds = 0.0);
   static void Uninstall();
-  static bool Installed();
   static void Set(double seconds);
   static void Advance(double seconds);
 };

@@ -11,68 +11,45 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// Distinct records; the trie only stores and returns the pointers.
-CVarRecord* FakeRecord(int i) {
-  static CVarRecord records[8];
-  return &records[i];
+// A trie holding `names` inserted in that order, name i pointing at record i
+// (the trie only stores and returns the pointers).
+CVarRecord g_records[8];
+void InsertAll(NameTrie* trie, const Names& names) {
+  for (size_t i = 0; i < names.size(); ++i) trie->Insert(names[i], &g_records[i]);
 }
 
-// A trie holding `names` inserted in that order, name i pointing at record i.
-void TrieInsertAll(NameTrie* trie, const Names& names) {
-  for (size_t i = 0; i < names.size(); ++i) trie->Insert(names[i], FakeRecord(static_cast<int>(i)));
-}
-
-TEST(NameTrie, OrderIsFirstInsertionNotAlphabetical) {
-  struct Case {
-    Names inserted, listed;
-  } cases[] = {
-      // First and third share their first character: first, third, second.
-      {{"gl.x", "camera.y", "gl.a"}, {"gl.x", "gl.a", "camera.y"}},
-      // A name inserted before its extension comes first, after it last.
-      {{"ab", "abc", "xyz", "xy"}, {"ab", "abc", "xyz", "xy"}},
-      // The empty name's leaf hangs under the root, after earlier names.
-      {{"b", ""}, {"b", ""}},
-  };
-  for (const Case& c : cases) {
+TEST(NameTrie, LeavesComeInTheOrderOfFirstInsertion) {
+  for (const auto& [inserted, listed] : std::vector<std::pair<Names, Names>>{
+           {{"gl.x", "camera.y", "gl.a"}, {"gl.x", "gl.a", "camera.y"}},  // first and third share "gl."
+           {{"ab", "abc", "xyz", "xy"}, {"ab", "abc", "xyz", "xy"}},  // a name before its extension first, after it last
+           {{"b", ""}, {"b", ""}}}) {  // the empty name's leaf hangs under the root, after earlier names
     NameTrie trie;
-    TrieInsertAll(&trie, c.inserted);
-    EXPECT_EQ(trie.GetLeafNames(trie.GetRoot()), c.listed);
+    InsertAll(&trie, inserted);
+    EXPECT_EQ(trie.GetLeafNames(trie.GetRoot()), listed);
   }
 }
 
 TEST(NameTrie, FindPrefixesLeavesCaseAndLongNames) {
   NameTrie trie;
-  EXPECT_EQ(trie.Find("a"), nullptr);
-  EXPECT_TRUE(trie.GetLeaves(trie.GetRoot()).empty());
-  EXPECT_TRUE(trie.GetLeaves(nullptr).empty());
+  EXPECT_TRUE(trie.Find("a") == nullptr && trie.GetLeaves(trie.GetRoot()).empty() && trie.GetLeaves(nullptr).empty());
   // Inserted twice, "gl.far" has two leaves; "" is inserted but never found.
-  TrieInsertAll(&trie, {"gl.far", "gl.farclip", "gl.near", "gl.far", "Gl.far", ""});
-
+  InsertAll(&trie, {"gl.far", "gl.farclip", "gl.near", "gl.far", "Gl.far", ""});
   TrieNode* leaf = trie.FindLeaf("gl.far");
-  ASSERT_NE(leaf, nullptr);
-  EXPECT_EQ(leaf, trie.Find("gl.far"));
+  ASSERT_TRUE(leaf != nullptr && leaf == trie.Find("gl.far"));
   EXPECT_EQ(leaf->key, "gl.far");
-  EXPECT_EQ(leaf->value, FakeRecord(0));  // the first of the duplicates
-  ASSERT_NE(trie.FindLeaf("Gl.far"), nullptr);
-  EXPECT_EQ(trie.FindLeaf("Gl.far")->value, FakeRecord(4));
-  EXPECT_EQ(trie.FindLeaf("GL.far"), nullptr);
+  EXPECT_EQ(leaf->value, &g_records[0]);  // the first of the duplicates
+  EXPECT_EQ(trie.FindLeaf("Gl.far")->value, &g_records[4]);
   EXPECT_EQ(trie.Find(""), trie.GetRoot());
-  EXPECT_EQ(trie.FindLeaf(""), nullptr);
-
+  for (const char* missing : {"GL.far", "", "gl.fa"}) EXPECT_EQ(trie.FindLeaf(missing), nullptr) << missing;
   // A prefix that is no name gives the inner node of its last character.
   TrieNode* inner = trie.Find("gl.fa");
-  ASSERT_NE(inner, nullptr);
-  EXPECT_EQ(inner->kind, TrieNode::kInner);
-  EXPECT_EQ(inner->ch, 'a');
-  EXPECT_EQ(trie.FindLeaf("gl.fa"), nullptr);
+  ASSERT_TRUE(inner != nullptr && inner->kind == TrieNode::kInner && inner->ch == 'a');
   EXPECT_EQ(trie.GetLeafNames(inner), (Names{"gl.far", "gl.farclip", "gl.far"}));
   EXPECT_EQ(trie.Find("x"), nullptr);       // no node for the first character
   EXPECT_EQ(trie.Find("gl.fax"), nullptr);  // nor for a later one
-
   // A very long name is walked and freed without deep recursion.
   const std::string name(300000, 'q');
-  trie.Insert(name, FakeRecord(7));
-  ASSERT_NE(trie.FindLeaf(name), nullptr);
+  trie.Insert(name, &g_records[7]);
   EXPECT_EQ(trie.GetLeafNames(trie.Find("q")), Names{name});
 }
 

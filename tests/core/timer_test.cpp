@@ -6,93 +6,61 @@
 
 namespace {
 
+using platform::ManualClock;
 constexpr double kPeriod120 = 1000.0 / 120.0;
 
-class TimerTest : public ::testing::Test {
- protected:
-  void SetUp() override { platform::ManualClock::Install(100.0); }
-  void TearDown() override { platform::ManualClock::Uninstall(); }
-};
-
-TEST_F(TimerTest, FirstQueryBeforeAnyResetIsZeroThenCountsFromClockOrigin) {
-  Timer timer;
+TEST(Timer, FirstResetFixesTheStartAndTheFirstQueryBeforeItIsZero) {
+  ManualClock::Install(100.0);
+  Timer timer, fresh;
   EXPECT_EQ(timer.GetTimeSinceReset(), 0.0);
-  // The flag is spent: the next query measures from lastReset, still 0.0.
-  EXPECT_EQ(timer.GetTimeSinceReset(), 100.0);
-  // A reset now no longer sets the start time.
-  timer.Reset();
-  EXPECT_EQ(timer.start, 0.0);
-  platform::ManualClock::Advance(2.0);
-  EXPECT_EQ(timer.GetTimeSinceReset(), 2.0);
+  EXPECT_EQ(timer.GetTimeSinceReset(), 100.0);  // the flag is spent: measured from lastReset, still 0
+  timer.Reset();                                // no longer sets the start
+  fresh.Reset();
+  ManualClock::Advance(1.5);
+  fresh.Reset();
+  ManualClock::Advance(0.5);
+  EXPECT_EQ(timer.GetTimeSinceStart(), 102.0);
+  EXPECT_EQ(fresh.GetTimeSinceStart(), 2.0);
+  EXPECT_EQ(fresh.GetTimeSinceReset(), 0.5);
 }
 
-TEST_F(TimerTest, FirstResetFixesStartLaterResetsDoNot) {
-  Timer timer;
+TEST(Timer, FramesCarryTheFraction) {
+  ManualClock::Install(100.0);
+  Timer timer, half;
   timer.Reset();
-  platform::ManualClock::Advance(1.5);
-  timer.Reset();
-  platform::ManualClock::Advance(0.5);
-  EXPECT_DOUBLE_EQ(timer.GetTimeSinceReset(), 0.5);
-  EXPECT_DOUBLE_EQ(timer.GetTimeSinceStart(), 2.0);
-}
-
-TEST_F(TimerTest, FramesAtOneHundredTwentyCarryTheFraction) {
-  Timer timer;
-  timer.Reset();
-  platform::ManualClock::Advance(0.020);
+  ManualClock::Advance(0.020);
   EXPECT_EQ(timer.GetFramesElapsed(kPeriod120, 1.0), 2);
   EXPECT_NEAR(timer.frameCarry, 0.4, 1e-9);
-  // The query does not reset: asking again counts the same 20 ms again.
-  EXPECT_EQ(timer.GetFramesElapsed(kPeriod120, 1.0), 2);
-
-  Timer fresh;
-  fresh.Reset();
-  platform::ManualClock::Advance(0.025);
-  EXPECT_EQ(fresh.GetFramesElapsed(kPeriod120, 1.0), 3);
-}
-
-TEST_F(TimerTest, WholeFramesSumToScaledElapsedTime) {
-  // A player loop: query, then reset, at uneven intervals.
+  EXPECT_EQ(timer.GetFramesElapsed(kPeriod120, 1.0), 2);  // no reset: the same 20 ms again (2.4 + 0.4)
+  // A player loop at uneven intervals: the whole frames sum to the scaled time.
   for (double speed : {1.0, 0.5, 1.75}) {
-    Timer timer;
     timer.Reset();
-    long long frames = 0;
-    double total = 0.0;
+    timer.frameCarry = 0.0;
+    double frames = 0.0, total = 0.0;
     for (int i = 0; i < 500; ++i) {
       const double dt = 0.001 * (1 + (i * 7) % 23);
-      platform::ManualClock::Advance(dt);
+      ManualClock::Advance(dt);
       total += dt;
       frames += timer.GetFramesElapsed(kPeriod120, speed);
       timer.Reset();
-      ASSERT_GE(timer.frameCarry, 0.0);
-      ASSERT_LT(timer.frameCarry, 1.0);
+      ASSERT_TRUE(timer.frameCarry >= 0.0 && timer.frameCarry < 1.0);
     }
     EXPECT_NEAR(frames + timer.frameCarry, total * 120.0 * speed, 1e-6) << "speed " << speed;
   }
-}
-
-TEST_F(TimerTest, HalfSpeedAtHalfPeriodGivesAFrameEveryFourthCall) {
-  // A period of 1/128 s keeps every step exact in binary, so the carry reaches
-  // exactly 1 on every fourth call.
-  const double period = 1000.0 / 128.0;
-  Timer timer;
-  timer.Reset();
+  // Half speed at half a period of 1/128 s (exact in binary): the carry
+  // reaches exactly 1 on every fourth call.
+  half.Reset();
   for (int call = 1; call <= 16; ++call) {
-    platform::ManualClock::Advance(period / 2000.0);
-    const int n = timer.GetFramesElapsed(period, 0.5);
-    timer.Reset();
-    EXPECT_EQ(n, call % 4 == 0 ? 1 : 0) << "call " << call;
+    ManualClock::Advance(1.0 / 256.0);
+    EXPECT_EQ(half.GetFramesElapsed(1000.0 / 128.0, 0.5), call % 4 == 0 ? 1 : 0) << "call " << call;
+    half.Reset();
   }
-}
-
-TEST_F(TimerTest, SpeedZeroKeepsTheCarryAndDegenerateInputsGiveNoFrames) {
-  Timer timer;
-  timer.Reset();
+  // Speed 0 keeps the carry; a zero period or an absurd speed would
+  // overflow: no frames, not an undefined conversion.
   timer.frameCarry = 0.25;
-  platform::ManualClock::Advance(10.0);
+  ManualClock::Advance(10.0);
   EXPECT_EQ(timer.GetFramesElapsed(kPeriod120, 0.0), 0);
   EXPECT_EQ(timer.frameCarry, 0.25);
-  // A zero period would divide by zero: no frames, not an undefined conversion.
   EXPECT_EQ(timer.GetFramesElapsed(0.0, 1.0), 0);
   EXPECT_EQ(timer.GetFramesElapsed(kPeriod120, 1e30), 0);
 }

@@ -2,21 +2,25 @@
 // "MartialArts.asf" in the working folder, read into a Skeleton, posed with a
 // fixed posture and measured at every joint. Whatever the file holds, the
 // tree must stay a tree of in-range ids and every measure must be safe.
-#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 #include "motion/skeleton.h"
 #include "tests/fuzz/fuzz_support.h"
 
-namespace {
-
 using fuzz_support::Require;
 
-// Walks the tree from the root; every bone must be one of the 31 slots, with
-// an id 0..30, met once.
-void fuzz_CheckTree(Skeleton& skeleton) {
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The log and the "inbord bone is undefined" lines on the standard output
+  // would grow with every input; libFuzzer reports on the standard error.
+  fuzz_support::SilenceLog();
+  return std::freopen("/dev/null", "w", stdout) == nullptr;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz_support::WriteBytes("MartialArts.asf", data, size);
+  Skeleton skeleton("MartialArts.asf", 0.06f);
+  Require(skeleton.root == &skeleton.bones[0] && skeleton.totalDof >= 6, "root not slot 0, or fewer dof than its own");
+  // Walked from the root, every bone is one of the 31 slots, with an id 0..30, met once.
   bool seen[kJointCount] = {};
   Bone* stack[kJointCount];
   int depth = 0;
@@ -24,8 +28,7 @@ void fuzz_CheckTree(Skeleton& skeleton) {
   while (depth > 0) {
     Bone* bone = stack[--depth];
     const long slot = bone - skeleton.bones;
-    Require(slot >= 0 && slot < kJointCount, "tree bone outside the slots");
-    Require(!seen[slot], "bone met twice in the tree");
+    Require(slot >= 0 && slot < kJointCount && !seen[slot], "tree bone outside the slots or met twice");
     seen[slot] = true;
     Require(bone->id >= 0 && bone->id < kJointCount, "bone id out of range");
     for (Bone* child = bone->firstChild; child != nullptr; child = child->nextSibling) {
@@ -33,36 +36,11 @@ void fuzz_CheckTree(Skeleton& skeleton) {
       stack[depth++] = child;
     }
   }
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Keep the per-input reports out of the way: the log file and the
-  // "inbord bone is undefined" lines on the standard output would grow with
-  // every input. libFuzzer reports on the standard error stream.
-  fuzz_support::SilenceLog();
-  if (std::freopen("/dev/null", "w", stdout) == nullptr) return 0;
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz_support::WriteBytes("MartialArts.asf", data, size);
-
-  Skeleton skeleton("MartialArts.asf", 0.06f);
-  Require(skeleton.root == &skeleton.bones[0], "root is not slot 0");
-  Require(skeleton.totalDof >= 6, "fewer degrees of freedom than the root's");
-  fuzz_CheckTree(skeleton);
-
   Posture posture;
   posture.root = Vector3(0.5f, 1.0f, -2.0f);
-  for (int j = 0; j < kJointCount; ++j) {
-    posture.rotation[j].SetEuler(11.0f * j, 90.0f - 7.0f * j, -5.0f * j);
-  }
+  for (int j = 0; j < kJointCount; ++j) posture.rotation[j].SetEuler(11.0f * j, 90.0f - 7.0f * j, -5.0f * j);
   skeleton.SetPosture(posture);
-  for (int j = 0; j < kJointCount; ++j) {
-    Vector3 position;
-    skeleton.GetJointPosition(j, &position);
-  }
+  Vector3 position;
+  for (int j = 0; j < kJointCount; ++j) skeleton.GetJointPosition(j, &position);
   return 0;
 }

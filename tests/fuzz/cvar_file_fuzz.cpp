@@ -2,10 +2,8 @@
 // name the inputs introduce (records are never freed), so the whole-registry
 // checks run only now and then to keep each run cheap; memory grows with the
 // run time for the same reason.
-#include <cstddef>
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,18 +14,14 @@
 
 namespace {
 
+using fuzz_support::Require;
+
 const char* FuzzHelp(std::vector<std::string>*) { return ""; }
 
 // Names declared in code, so the inputs also meet records of fixed types.
 ConsoleVariable<float> g_farclip("gl.farclip", 50.0f);
 ConsoleVariable<int> g_width("gl.width", 640);
 ConsoleVariable<ConsoleFunction> g_help("help", FuzzHelp);
-
-using fuzz_support::Require;
-
-bool fuzz_IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
 
 std::string fuzz_Save() {
   std::ostringstream out;
@@ -41,22 +35,18 @@ size_t fuzz_CheckRegistry() {
   const std::vector<TrieNode*> leaves = registry.GetLeaves(registry.GetRoot());
   for (TrieNode* leaf : leaves) {
     const CVarRecord* record = leaf->value;
-    Require(record != nullptr, "leaf without a record");
-    Require(record->name == leaf->key, "record name differs from its key");
+    Require(record != nullptr && record->name == leaf->key && CVarGet(leaf->key) == record, "leaf and record differ");
     const int32_t type = record->cell.type;
-    Require(type == kCVarInt || type == kCVarFloat || type == kCVarFunction,
-            "record with an unknown type tag");
-    Require(CVarGet(leaf->key) != nullptr, "listed name not found");
+    Require(type == kCVarInt || type == kCVarFloat || type == kCVarFunction, "record with an unknown type tag");
     // The reader only ever registers single words of 1 to 255 characters.
-    Require(!leaf->key.empty() && leaf->key.size() <= kCVarMaxWordLength, "name of a bad length");
-    for (char c : leaf->key) Require(!fuzz_IsSpace(c), "name with white space");
+    Require(!leaf->key.empty() && leaf->key.size() <= kCVarMaxWordLength &&
+                leaf->key.find_first_of(" \t\n\r\v\f") == std::string::npos,
+            "name of a bad length or with white space");
   }
-  Require(CVarGet("gl.farclip")->cell.type == kCVarFloat, "declared float changed type");
-  Require(CVarGet("gl.width")->cell.type == kCVarInt, "declared int changed type");
-  Require(static_cast<ConsoleFunction>(g_help) == &FuzzHelp, "command handler changed");
-
-  // Reading back what was written changes nothing.
-  const std::string first = fuzz_Save();
+  Require(CVarGet("gl.farclip")->cell.type == kCVarFloat && CVarGet("gl.width")->cell.type == kCVarInt &&
+              static_cast<ConsoleFunction>(g_help) == &FuzzHelp,
+          "a declared variable changed type or a command its handler");
+  const std::string first = fuzz_Save();  // reading back what was written changes nothing
   std::istringstream in(first);
   LoadCVarsFrom(in);
   Require(fuzz_Save() == first, "write, read, write is not stable");
@@ -74,11 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
   const int stored = LoadCVarsFrom(in);
   // The shortest entry, "1 a b", and one separator per further entry.
-  Require(stored >= 0 && static_cast<size_t>(stored) * 6 <= size + 1,
-          "more values stored than the input can hold");
-  if (untilCheck-- == 0) {
-    const size_t records = fuzz_CheckRegistry();
-    untilCheck = records > 1024 ? records : 1024;
-  }
+  Require(stored >= 0 && static_cast<size_t>(stored) * 6 <= size + 1, "more values stored than the input can hold");
+  if (untilCheck-- == 0) untilCheck = std::max<size_t>(fuzz_CheckRegistry(), 1024);
   return 0;
 }

@@ -24,20 +24,15 @@ namespace testing_support {
 // precision; a pair becomes an edge when its score reaches
 // graph.eval_threshold. `calls` counts the metric calls (added to, not
 // reset). Returns one row of edges per frame of the controller's motion.
-inline std::vector<std::vector<GraphEdge>> PlainGenerateGraph(MotionController* controller,
-                                                              size_t* calls) {
+inline std::vector<std::vector<GraphEdge>> PlainGenerateGraph(MotionController* controller, size_t* calls) {
   const Motion& motion = *controller->GetMotion();
   const int n = motion.frameCount;
-  const double w = static_cast<double>(static_cast<float>(
-                       ConsoleVariable<float>("motionctrl.transition_time", 0.15f))) *
-                   120.0;
-  ConsoleVariable<float> threshold("graph.eval_threshold", 1.0f);
+  const double w = static_cast<float>(ConsoleVariable<float>("motionctrl.transition_time", 0.15f)) * 120.0;
+  const float threshold = ConsoleVariable<float>("graph.eval_threshold", 1.0f);
   std::vector<std::vector<GraphEdge>> rows(n);
   for (int i = 0; i < n - w; ++i) {
     if (motion.GetSegmentEnd(i) - i <= w) continue;
-    int clipEnd = motion.GetSegmentEnd(0);
-    int j = 0;
-    while (j < n - w) {
+    for (int j = 0, clipEnd = motion.GetSegmentEnd(0); j < n - w;) {
       if (std::abs(j - i) <= 3 * w) {
         j = static_cast<int>(i + 3 * w + 1);
       } else if (clipEnd - j <= w) {
@@ -46,9 +41,8 @@ inline std::vector<std::vector<GraphEdge>> PlainGenerateGraph(MotionController* 
       } else {
         const float s = controller->EvaluateTransition(i, j);
         ++*calls;
-        if (s >= static_cast<float>(threshold)) rows[i].push_back(GraphEdge{j, s});
-        j = static_cast<int>(static_cast<float>(j) + static_cast<float>(w) +
-                             static_cast<float>(std::rand() % 5));
+        if (s >= threshold) rows[i].push_back(GraphEdge{j, s});
+        j = static_cast<int>(static_cast<float>(j) + static_cast<float>(w) + static_cast<float>(std::rand() % 5));
       }
     }
   }

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "core/log.h"
 
@@ -13,21 +13,13 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "tavrin-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    ADD_FAILURE() << "cannot create a temporary folder";
-  }
-  path_ = pattern;
+TempDir::TempDir() : path_((fs::temp_directory_path() / "tavrin-test-XXXXXX").string()) {
+  if (mkdtemp(path_.data()) == nullptr) ADD_FAILURE() << "cannot create a temporary folder";
 }
 
 TempDir::~TempDir() {
   std::error_code ec;
   fs::remove_all(path_, ec);
-}
-
-std::string TempDir::File(const std::string& name) const {
-  return (fs::path(path_) / name).string();
 }
 
 // The log follows the working folder: it is opened again, in the new folder,
@@ -45,25 +37,17 @@ ScopedWorkDir::~ScopedWorkDir() {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
-
-}  // namespace testing_support
-
-namespace testing_support {
 
 std::string MocapDir() {
   const fs::path dir = fs::path(TAVRIN_SOURCE_DIR) / ".." / "shared" / "mocap";
   std::error_code ec;
-  if (!fs::is_directory(dir / "cmu02", ec)) return std::string();
-  return fs::weakly_canonical(dir, ec).string();
+  return fs::is_directory(dir / "cmu02", ec) ? fs::weakly_canonical(dir, ec).string() : std::string();
 }
 
 }  // namespace testing_support

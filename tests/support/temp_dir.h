@@ -17,7 +17,7 @@ class TempDir {
 
   const std::string& path() const { return path_; }
   // path() joined with a relative name.
-  std::string File(const std::string& name) const;
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
 
  private:
   std::string path_;
@@ -43,10 +43,6 @@ class ScopedWorkDir {
 // Whole contents of a file as bytes; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
-
-}  // namespace testing_support
-
-namespace testing_support {
 
 // The folder of real capture data beside the project ("../shared/mocap"
 // seen from the project's root), or an empty string when it is absent.

@@ -33,15 +33,12 @@ const char kTinyHierarchy[] =
 
 TinyBone UprightBone(int) { return TinyBone{{0, 1, 0}, 1, {0, 0, 0}}; }
 
-TinyBone UprightMixedLengthBone(int i) {
-  return TinyBone{{0, 1, 0}, static_cast<float>(1 + i % 3), {0, 0, 0}};
-}
+TinyBone UprightMixedLengthBone(int i) { return TinyBone{{0, 1, 0}, static_cast<float>(1 + i % 3), {0, 0, 0}}; }
 
 TinyBone TiltedBone(int i) {
   static const float kDirection[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0.6f, -0.8f}};
   const float* d = kDirection[i % 3];
-  return TinyBone{{d[0], d[1], d[2]}, static_cast<float>(1 + i % 4),
-                  {static_cast<float>(i * 7 % 40), 0, -20}};
+  return TinyBone{{d[0], d[1], d[2]}, static_cast<float>(1 + i % 4), {static_cast<float>(i * 7 % 40), 0, -20}};
 }
 
 std::string TinySkeletonAsf(TinyBone (*bone)(int i)) {
@@ -50,30 +47,23 @@ std::string TinySkeletonAsf(TinyBone (*bone)(int i)) {
     const TinyBone b = bone(i);
     char block[512];
     std::snprintf(block, sizeof block,
-                  "  begin\n     id %d\n     name %s\n     direction %g %g %g\n     length %g\n"
-                  "     axis %g %g %g XYZ\n",
-                  i, BoneNameTable[i], b.direction[0], b.direction[1], b.direction[2], b.length,
-                  b.axis[0], b.axis[1], b.axis[2]);
-    asf += block;
-    if (kTinyDof[i][0] != '\0') asf += std::string("    dof ") + kTinyDof[i] + "\n";
-    asf += "  end\n";
+                  "  begin\n     id %d\n     name %s\n     direction %g %g %g\n     length %g\n     axis %g %g %g XYZ\n",
+                  i, BoneNameTable[i], b.direction[0], b.direction[1], b.direction[2], b.length, b.axis[0], b.axis[1],
+                  b.axis[2]);
+    asf += block + (kTinyDof[i][0] != '\0' ? std::string("    dof ") + kTinyDof[i] + "\n" : "") + "  end\n";
   }
   return asf + kTinyHierarchy;
 }
 
 bool WriteTinySkeleton(TinyBone (*bone)(int i)) {
-  const std::string asf = TinySkeletonAsf(bone);
-  std::ofstream out("MartialArts.asf", std::ios::binary | std::ios::trunc);
-  out << asf;
-  out.close();
   std::error_code ec;
   std::filesystem::create_directories(MotionFolder, ec);
-  if (!out || ec) {
-    std::fprintf(stderr, "cannot write the small skeleton or create %s\n", MotionFolder);
-    return false;
-  }
+  std::ofstream out("MartialArts.asf", std::ios::binary | std::ios::trunc);
+  out << TinySkeletonAsf(bone);
+  out.close();
+  if (!out || ec) std::fprintf(stderr, "cannot write the small skeleton or create %s\n", MotionFolder);
   ForgetDefaultSkeletons();  // the next use reads this file
-  return true;
+  return out && !ec;
 }
 
 std::string TinyAmcText(const std::string& header, int frames, const TinyValue& value) {
@@ -81,16 +71,11 @@ std::string TinyAmcText(const std::string& header, int frames, const TinyValue& 
   char number[64];
   for (int f = 0; f < frames; ++f) {
     amc += std::to_string(f + 1) + "\nroot";
-    for (int a = 0; a < 6; ++a) {
-      std::snprintf(number, sizeof number, " %g", value(f, 0, a));
-      amc += number;
-    }
-    amc += "\n";
-    for (int j = 1; j < kJointCount; ++j) {
-      if (kTinyDof[j][0] == '\0') continue;
-      amc += BoneNameTable[j];
-      for (int a = 0; a < 3; ++a) {
-        if (!TinyHasDof(j, static_cast<char>('x' + a))) continue;
+    for (int j = 0; j < kJointCount; ++j) {
+      if (j > 0 && kTinyDof[j][0] == '\0') continue;
+      amc += j == 0 ? "" : BoneNameTable[j];
+      for (int a = 0; a < (j == 0 ? 6 : 3); ++a) {
+        if (j > 0 && !TinyHasDof(j, static_cast<char>('x' + a))) continue;
         std::snprintf(number, sizeof number, " %g", value(f, j, a));
         amc += number;
       }
