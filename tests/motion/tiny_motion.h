@@ -42,11 +42,8 @@ inline Posture TinyPosture(int v) {
   Posture p;
   p.root = 0.06f * Vector3(TinyValue(v, 0, 3), TinyValue(v, 0, 4), TinyValue(v, 0, 5));
   for (int j = 0; j < kJointCount; ++j) {
-    float angle[3] = {0.0f, 0.0f, 0.0f};
-    for (int a = 0; a < 3; ++a) {
-      if (j == 0 || testing_support::TinyHasDof(j, static_cast<char>('x' + a))) angle[a] = TinyValue(v, j, a);
-    }
-    p.rotation[j].SetEuler(angle[0], angle[1], angle[2]);
+    const auto angle = [&](int a) { return j == 0 || testing_support::TinyHasDof(j, char('x' + a)) ? TinyValue(v, j, a) : 0.0f; };
+    p.rotation[j].SetEuler(angle(0), angle(1), angle(2));
   }
   return p;
 }
