@@ -61,9 +61,7 @@ class SkeletonTest : public TinyMotionTest {};
 
 TEST_F(SkeletonTest, HandMadeBodyAtRestAndPosedByHand) {
   const auto s = Load(kHandAsf);
-  EXPECT_TRUE(s->loaded);
-  EXPECT_EQ(s->totalDof, 62);
-  EXPECT_EQ(TreeSize(s->root), kJointCount);
+  EXPECT_TRUE(s->loaded && s->totalDof == 62 && TreeSize(s->root) == kJointCount);
   // At rest every joint lies at the sum of the world rest vectors along its
   // path (the fixed tree), whatever the bones' axis frames.
   const int parent[kJointCount] = {-1, 0,  1,  2,  3,  4,  0,  6,  7,  8,  9,  0,  11, 12, 13, 14,

@@ -13,7 +13,6 @@
 
 #include "core/log.h"
 #include "motion/motion.h"
-#include "motion/skeleton.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/tiny_skeleton.h"
 
