@@ -94,7 +94,6 @@ TEST_F(MotionControllerTest, BlendsRunOverTheWindowAndReadOnlyTheMotion) {
   for (const auto& [seconds, end] : {std::pair{0.15f, 19}, std::pair{0.25f, 30}}) {
     transitionTime = seconds;
     MotionController& c = NewController(200, 10);
-    c.Update();
     EXPECT_FALSE(c.StartTransition(200) || c.StartTransition(-1));
     ASSERT_TRUE(c.StartTransition(120));
     EXPECT_FALSE(c.StartTransition(30));  // one blend at a time
@@ -185,7 +184,7 @@ TEST_F(MotionControllerTest, RootKeepsItsPlaceAndHeadingAtAJump) {
 TEST_F(MotionControllerTest, NamesAndMotionsThatGo) {
   Motion* jog = new Motion("Jog", 10, 0);
   MotionController* first = jog->CreateController(0);
-  EXPECT_EQ(first->name + " " + jog->CreateController(0)->name + " " + MotionController(nullptr, 0, 1.0f).name, "jog jog1 ");
+  EXPECT_EQ(first->name + " " + jog->CreateController(0)->name, "jog jog1");
   // A dying motion takes its controllers' entries along, and they forget it:
   // like a controller of a motion without frames, they read nothing more.
   delete jog;

@@ -43,6 +43,7 @@ float Reference(int metric, const Posture* frames, const MarkerSet* markers, int
 
 TEST_F(PoseMetricsTest, MetricsMatchThePlainLoopsAndWindowsMustFit) {
   MotionController& c = *SwayingClip(120);
+  const Posture* frames = c.GetMotion()->frames;
   const float thresholds[3] = {0.95f, 0.464f, 0.95f};
   // Windows of 18 frames: starts 0 to 102 fit in 120 frames. 0.35 s gives
   // 0.35f * 120 = 41.99999...: windows of 41 frames, not 42.
@@ -51,7 +52,7 @@ TEST_F(PoseMetricsTest, MetricsMatchThePlainLoopsAndWindowsMustFit) {
   for (int metric = 0; metric < 3; ++metric) {
     evalType = metric;
     for (const auto& p : inside) {
-      EXPECT_EQ(c.EvaluateTransition(p[0], p[1]), Reference(metric, c.GetMotion()->frames, c.markerCache, p[0], p[1], 18)) << metric;
+      EXPECT_EQ(c.EvaluateTransition(p[0], p[1]), Reference(metric, frames, c.markerCache, p[0], p[1], 18)) << metric;
     }
     for (const auto& p : outside) {
       threshold = 0.5f;
@@ -59,7 +60,7 @@ TEST_F(PoseMetricsTest, MetricsMatchThePlainLoopsAndWindowsMustFit) {
       EXPECT_EQ(static_cast<float>(threshold), thresholds[metric]);  // written all the same
     }
     transitionTime = 0.35f;
-    EXPECT_EQ(c.EvaluateTransition(3, 79), Reference(metric, c.GetMotion()->frames, c.markerCache, 3, 79, 41)) << metric;
+    EXPECT_EQ(c.EvaluateTransition(3, 79), Reference(metric, frames, c.markerCache, 3, 79, 41)) << metric;
     EXPECT_EQ(c.EvaluateTransition(80, 0), 0.0f) << metric;
     // No window: nothing to compare (the dot products have no mean).
     transitionTime = 0.005f;
@@ -94,8 +95,9 @@ TEST_F(PoseMetricsTest, RealGraphsAreExactlyWhatThePlainRulesGive) {
   Motion* walks = new Motion("walks", "02_01.amc", 0.06f, 0);
   ASSERT_TRUE(walks->AppendFile("02_02.amc", 0.06f));
   MotionController* reference = walks->CreateController(0);
-  for (const auto& [metric, seconds, threads] : {std::tuple{0, 0.15f, 0}, std::tuple{1, 0.15f, 0}, std::tuple{2, 0.15f, 0},
-                                                 std::tuple{2, std::nextafter(0.1f, 0.0f), 3}, std::tuple{0, 0.005f, 2}}) {
+  const std::tuple<int, float, int> cases[] = {
+      {0, 0.15f, 0}, {1, 0.15f, 0}, {2, 0.15f, 0}, {2, std::nextafter(0.1f, 0.0f), 3}, {0, 0.005f, 2}};
+  for (const auto& [metric, seconds, threads] : cases) {
     evalType = metric;
     transitionTime = seconds;
     SetGenerationThreads(threads);

