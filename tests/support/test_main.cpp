@@ -39,9 +39,10 @@ struct SavedRecord {
 
 // Records registered by a test leave the registry when it ends, but live on:
 // handles made during the test (function statics) may still point at them.
+// Never destroyed, so that LeakSanitizer still finds them at exit.
 std::vector<CVarRecord*>& Graveyard() {
-  static std::vector<CVarRecord*> records;
-  return records;
+  static auto* const records = new std::vector<CVarRecord*>;
+  return *records;
 }
 
 class IsolatingListener : public testing::EmptyTestEventListener {
