@@ -134,7 +134,8 @@ TEST_F(SkeletonTest, BadFilesAreReported) {
       {kHandAsf.substr(0, kHandAsf.find(":hierarchy")), "the file ends before \":hierarchy\"", 1},
       {kHandAsf.substr(0, kHandAsf.find("    lhipjoint lfemur")), "the file ends before the hierarchy's \"end\"", 4},
       {Hand("length 3\n", "length inf\n"), "\"length\" without a number", kJointCount},
-      // An unknown parent: lfemur's leg stays out of the tree.
+      // An unknown parent (lfoot and ltoes stay out of the tree) or child
+      // (lfemur's leg stays out).
       {Hand("    ltibia lfoot", "    ltibia_x lfoot"), "parent bone \"ltibia_x\" is not in the tree", kJointCount - 2},
       {Hand("lhipjoint lfemur", "lhipjoint lfemur2"), "unknown bone \"lfemur2\" in the hierarchy", kJointCount - 4},
       // A bone named twice, the root as a child, a loop back up the leg.
