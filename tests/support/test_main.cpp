@@ -39,8 +39,9 @@ struct SavedRecord {
 
 // Records registered by a test leave the registry when it ends, but live on:
 // handles made during the test (function statics) may still point at them.
+// Never destroyed, so that LeakSanitizer still finds them at exit.
 std::vector<CVarRecord*>& Graveyard() {
-  static auto* records = new std::vector<CVarRecord*>;  // never destroyed: the leak check comes later
+  static auto* const records = new std::vector<CVarRecord*>;
   return *records;
 }
 
