@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/app_globals.h"
+#include "app/camera_controls.h"
 #include "app/player_strip.h"
 #include "console/gl_console.h"
 #include "core/console_variable.h"
@@ -84,6 +85,26 @@ TEST(GlobalStartUp, TheConsoleComesFirstAndShutdownSavesOnce) {
   std::filesystem::remove("cvar.ini");
   GlobalShutdown();
   EXPECT_FALSE(std::filesystem::exists("cvar.ini"));
+}
+
+// A slider's position reads back as set (rounded, not truncated) and stays
+// within 0 .. 100 for values set in the console (the controls in
+// panels_gui_test.cpp).
+TEST(CameraControls, PositionsReadBackAndStayInRange) {
+  for (const auto& [id, name] : {std::pair{kCameraSpeedSliderId, "camera.speed"}, {kCameraHDistSliderId, "camera.hdist"},
+                                 {kCameraVDistSliderId, "camera.vdist"}}) {
+    for (int p : {0, 1, 37, 99, 100}) {
+      ASSERT_TRUE(SetCameraVariableFromSlider(id, p));
+      EXPECT_EQ(CameraSliderPosition(id), p) << name;
+    }
+    ConsoleVariable<float> variable(name, 1.0f);
+    variable = 20.0f;
+    EXPECT_EQ(CameraSliderPosition(id), kCameraSliderMax) << name;
+    variable = -3.0f;
+    EXPECT_EQ(CameraSliderPosition(id), 0) << name;
+  }
+  EXPECT_FALSE(SetCameraVariableFromSlider(kCameraStateChoiceId, 50));
+  EXPECT_EQ(CameraSliderPosition(kCameraStateChoiceId), -1);
 }
 
 class PlayerStripTest : public testing::Test {

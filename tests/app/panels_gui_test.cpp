@@ -10,6 +10,8 @@
 #include <wx/frame.h>
 #include <wx/slider.h>
 #include <wx/spinctrl.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
 
 #include <cstdlib>
 #include <vector>
@@ -134,33 +136,37 @@ TEST_F(PanelsGuiTest, CameraPageSetsTheCameraAndFollowsItsVariables) {
   EXPECT_EQ(page->stateChoice->GetStringSelection(), kTrackEntityItem);
   EXPECT_EQ(page->entityChoice->GetStringSelection(), "root");
   EXPECT_NE(page->entityChoice->FindString("test"), wxNOT_FOUND);
+  // The column of boxes, choices inside them, and sliders with their labels.
+  EXPECT_EQ(page->lockOnBox->GetRect(), wxRect(6, 50, 117, 40));
+  EXPECT_EQ(page->entityChoice->GetRect().GetTopLeft(), wxPoint(14, 65));
+  EXPECT_EQ(page->hdistSlider->GetRect(), wxRect(6, 140, 117, 40));
+  std::vector<wxPoint> labels;
+  for (wxWindow* child : page->GetChildren()) {
+    if (dynamic_cast<wxStaticText*>(child) != nullptr) labels.push_back(child->GetPosition());
+  }
+  EXPECT_EQ(labels, (std::vector<wxPoint>{{11, 115}, {11, 160}, {11, 200}}));
   Choose(page->stateChoice, kFreeRoamItem);
   EXPECT_EQ(camera.GetMode(), Camera::kFreeRoam);
   Choose(page->entityChoice, "test");
   EXPECT_EQ(camera.GetTarget(), EntityMap().at("test"));
   EXPECT_EQ(camera.GetMode(), Camera::kTrackEntity);
 
-  // Each slider maps its range, 0 .. 100, onto its variable's; values set
-  // elsewhere (the console) move the sliders at the next frame, never past
-  // their ends.
+  // Each slider sets its variable; values set elsewhere (the console) move
+  // the sliders at the next frame, never past their ends.
   ConsoleVariable<float> speed("camera.speed", 0.0f);
   ConsoleVariable<float> hdist("camera.hdist", 0.0f);
   ConsoleVariable<float> vdist("camera.vdist", 0.0f);
-  auto sliders = [page] {
-    page->UpdateControls();
-    return std::vector<int>{page->speedSlider->GetValue(), page->hdistSlider->GetValue(), page->vdistSlider->GetValue()};
-  };
-  Slide(page->speedSlider, 37);
-  Slide(page->hdistSlider, 50);
-  Slide(page->vdistSlider, 0);
-  EXPECT_EQ(std::vector<float>({speed, hdist, vdist}), std::vector<float>({1.6375f, 5.25f, 0.5f}));
-  EXPECT_EQ(sliders(), std::vector<int>({37, 50, 0}));
-  Slide(page->vdistSlider, 100);
-  EXPECT_FLOAT_EQ(vdist, 10.0f);
+  Slide(page->speedSlider, 100);
+  Slide(page->hdistSlider, 0);
+  Slide(page->vdistSlider, 50);
+  EXPECT_EQ(std::vector<float>({speed, hdist, vdist}), std::vector<float>({4.0f, 0.5f, 5.25f}));
   speed = 1.75f;
   hdist = 20.0f;
   vdist = -1.0f;
-  EXPECT_EQ(sliders(), std::vector<int>({40, 100, 0}));
+  page->UpdateControls();
+  EXPECT_EQ(std::vector<int>({page->speedSlider->GetValue(), page->hdistSlider->GetValue(),
+                              page->vdistSlider->GetValue()}),
+            std::vector<int>({40, 100, 0}));
   delete page;
   g_camera = nullptr;
 }

@@ -303,7 +303,6 @@ TEST_F(ConsoleTest, TabCompletesAndSuggests) {
       {"cha", "character.",
        {{"character.create character.eval_pose character.transitions ", 8}, {"Suggestions: character.height ", 1}}},
       {"test.", "test.", {{"Suggestions: test.words test.fail test.none ", 8}}},
-      {"gl.farclip", "gl.farclip", {}},
       {"zzz", "zzz", {}},
   };
   for (const auto& [typed, completed, printed] : cases) {

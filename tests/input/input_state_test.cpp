@@ -36,6 +36,8 @@ TEST(BitArray, BitILiesAtByteIOver8AndIndicesOutsideReadZeroAndWriteNothing) {
   EXPECT_EQ(a.bits[0], 0x80);
   a.Init(8);
   EXPECT_EQ(a.bits[0] | a.index, 0);
+  a.Init(7);  // no byte at all
+  EXPECT_EQ(static_cast<int>(a[0] = 1), 0);
 }
 
 TEST(BitArray, CopiesOwnTheirBitsAndKeepTheSelection) {
