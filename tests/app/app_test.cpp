@@ -87,17 +87,20 @@ TEST(GlobalStartUp, TheConsoleComesFirstAndShutdownSavesOnce) {
   EXPECT_FALSE(std::filesystem::exists("cvar.ini"));
 }
 
-// A slider's position reads back as set (rounded, not truncated) and stays
-// within 0 .. 100 for values set in the console (the controls in
+// A slider's position reads back as set (rounded, not truncated), 100 is
+// the top of the range, and values set in the console outside it put the
+// slider at its end (the low ends are checked with the controls in
 // panels_gui_test.cpp).
 TEST(CameraControls, PositionsReadBackAndStayInRange) {
-  for (const auto& [id, name] : {std::pair{kCameraSpeedSliderId, "camera.speed"}, {kCameraHDistSliderId, "camera.hdist"},
-                                 {kCameraVDistSliderId, "camera.vdist"}}) {
+  for (const auto& [id, name, high] : {std::tuple{kCameraSpeedSliderId, "camera.speed", 4.0f},
+                                       {kCameraHDistSliderId, "camera.hdist", 10.0f},
+                                       {kCameraVDistSliderId, "camera.vdist", 10.0f}}) {
     for (int p : {0, 1, 37, 99, 100}) {
       ASSERT_TRUE(SetCameraVariableFromSlider(id, p));
       EXPECT_EQ(CameraSliderPosition(id), p) << name;
     }
     ConsoleVariable<float> variable(name, 1.0f);
+    EXPECT_FLOAT_EQ(variable, high) << name;  // at 100
     variable = 20.0f;
     EXPECT_EQ(CameraSliderPosition(id), kCameraSliderMax) << name;
     variable = -3.0f;
