@@ -1,0 +1,171 @@
+// Start-up, frame update and shutdown without a window, and the player
+// strip's transport, slider and speed rules (the controls themselves, and
+// the camera page, are tested in panels_gui_test.cpp).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "app/app_globals.h"
+#include "app/camera_controls.h"
+#include "app/player_strip.h"
+#include "console/gl_console.h"
+#include "core/console_variable.h"
+#include "core/singleton.h"
+#include "graph/motion_controller.h"
+#include "motion/motion.h"
+#include "platform/gl_context.h"
+#include "tests/support/skip.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+Strings g_trace;  // the panels refreshed, in order
+
+class TracePanel : public ControlPanelEntry {
+ public:
+  explicit TracePanel(std::string label, void (*onUpdate)() = nullptr) : label_(std::move(label)), onUpdate_(onUpdate) {}
+  void UpdateControls() override {
+    g_trace.push_back(label_);
+    if (onUpdate_ != nullptr) onUpdate_();
+  }
+
+ private:
+  std::string label_;
+  void (*onUpdate_)();
+};
+
+std::vector<TracePanel*> g_doomed;  // the panels that the second panel destroys
+
+TEST(GlobalUpdate, RefreshesEveryLivePanelInTheOrderMade) {
+  platform::OffscreenGLContext gl;  // the frame is drawn last
+  if (!gl.Create(64, 48)) TAVRIN_SKIP_TEST(gl.error());
+  g_trace.clear();
+  auto* early = new TracePanel("early");
+  TracePanel first("first");
+  // The second destroys a panel refreshed before it and one not reached yet,
+  // which is never called; no live panel is skipped.
+  TracePanel second("second", [] {
+    for (TracePanel* panel : g_doomed) delete panel;
+  });
+  g_doomed = {early, new TracePanel("doomed")};
+  TracePanel last("last");
+  GlobalUpdate();
+  EXPECT_EQ(g_trace, (Strings{"early", "first", "second", "last"}));
+  EXPECT_EQ(g_controlPanels, (std::vector<ControlPanelEntry*>{&first, &second, &last}));
+}
+
+// The end-to-end tests start the program on the sample data too; here, what
+// only the inside shows: the order of the steps and one save at shutdown.
+// The scene's objects stay registered, under names no other test uses.
+TEST(GlobalStartUp, TheConsoleComesFirstAndShutdownSavesOnce) {
+  ASSERT_EQ(std::system("\"" MAKE_SAMPLE_DATA_PATH "\" . > /dev/null 2>&1"), 0);
+  testing_support::WriteFile("cvar.ini", "2 camera.hdist 7.250000\n");
+  platform::OffscreenGLContext gl;
+  if (!gl.Create(320, 240)) TAVRIN_SKIP_TEST(gl.error());
+  GlobalInit();
+  // The console existed before the renderer and the scene: their lines are in it.
+  Strings shown;
+  for (const ConsoleLine& line : g_console->lines) shown.push_back(line.text);
+  EXPECT_THAT(shown, testing::Contains("RenderInit: Loaded OpenGL Extensions SUCCESSFULLY"));
+  EXPECT_THAT(shown, testing::Contains(testing::StartsWith("Done Loading Motion walk.amc")));
+  EXPECT_FLOAT_EQ(ConsoleVariable<float>("camera.hdist", 1.0f), 7.25f);
+  GlobalShutdown();
+  EXPECT_EQ(g_console, nullptr);
+  EXPECT_EQ(Singleton::Instance(), nullptr);
+  EXPECT_THAT(testing_support::ReadFile("cvar.ini"), testing::HasSubstr("2 camera.hdist 7.250000\n"));
+  // A second shutdown finds nothing left to delete and writes nothing.
+  std::filesystem::remove("cvar.ini");
+  GlobalShutdown();
+  EXPECT_FALSE(std::filesystem::exists("cvar.ini"));
+}
+
+// A slider's position reads back as set (rounded, not truncated), 100 is
+// the top of the range, and values set in the console outside it put the
+// slider at its end (the low ends are checked with the controls in
+// panels_gui_test.cpp).
+TEST(CameraControls, PositionsReadBackAndStayInRange) {
+  for (const auto& [id, name, high] : {std::tuple{kCameraSpeedSliderId, "camera.speed", 4.0f},
+                                       {kCameraHDistSliderId, "camera.hdist", 10.0f},
+                                       {kCameraVDistSliderId, "camera.vdist", 10.0f}}) {
+    for (int p : {0, 1, 37, 99, 100}) {
+      ASSERT_TRUE(SetCameraVariableFromSlider(id, p));
+      EXPECT_EQ(CameraSliderPosition(id), p) << name;
+    }
+    ConsoleVariable<float> variable(name, 1.0f);
+    EXPECT_FLOAT_EQ(variable, high) << name;  // at 100
+    variable = 20.0f;
+    EXPECT_EQ(CameraSliderPosition(id), kCameraSliderMax) << name;
+    variable = -3.0f;
+    EXPECT_EQ(CameraSliderPosition(id), 0) << name;
+  }
+  EXPECT_FALSE(SetCameraVariableFromSlider(kCameraStateChoiceId, 50));
+  EXPECT_EQ(CameraSliderPosition(kCameraStateChoiceId), -1);
+}
+
+class PlayerStripTest : public testing::Test {
+ protected:
+  PlayerStripTest() { strip_.ChooseController(controller_.name); }
+  Motion motion_{"strip", 30, 0};
+  MotionController controller_{&motion_, 0, 1.0f};
+  PlayerStrip strip_;
+};
+
+TEST_F(PlayerStripTest, ButtonsRunTheTransportWithTheStepSizeOfEachPress) {
+  // Button, step size, frame before and after the press, playing after it;
+  // a step size of 0 or less from "cvar.ini" keeps the frame in the motion.
+  const std::tuple<int, int, int, int, bool> cases[] = {
+      {kRewindButtonId, 1, 12, 0, false},       {kEndButtonId, 1, 12, 29, false},
+      {kStepBackButtonId, 1, 12, 11, false},    {kStepForwardButtonId, 10, 12, 22, false},
+      {kStepForwardButtonId, 10, 25, 29, false}, {kPauseButtonId, 1, 12, 12, false},
+      {kStopButtonId, 1, 12, 0, false},         {kPlayButtonId, 1, 12, 12, true},
+      {kStepForwardButtonId, -5, 2, 0, false},  {kStepBackButtonId, -2147483647, 1, 29, false},
+  };
+  for (const auto& [id, step, from, frame, playing] : cases) {
+    strip_.stepSize = step;
+    controller_.currentFrame = from;
+    controller_.playing = !playing;
+    EXPECT_TRUE(strip_.PressButton(id));
+    EXPECT_EQ(std::make_pair(controller_.currentFrame, controller_.playing), std::make_pair(frame, playing))
+        << "button " << id << ", step " << step << ", from " << from;
+  }
+  EXPECT_FALSE(strip_.PressButton(kSpeedSpinId));
+  // The step size is the console variable "player.StepSize", capitals included.
+  ConsoleVariable<int>("player.StepSize", 1) = 3;
+  controller_.currentFrame = 12;
+  strip_.PressButton(kStepForwardButtonId);
+  EXPECT_EQ(controller_.currentFrame, 15);
+  strip_.ChooseController("nothing");
+  EXPECT_FALSE(strip_.PressButton(kPlayButtonId));
+}
+
+TEST_F(PlayerStripTest, SliderShowsFramesOneBasedAndSpinTheTruncatedPercent) {
+  // A move stops playback and shows value - 1; values the toolkit may allow
+  // beyond the range stay inside the motion.
+  for (const auto& [slider, frame] : {std::pair{30, 29}, {31, 29}, {0, 0}, {17, 16}}) {
+    controller_.playing = true;
+    controller_.transitioning = true;
+    strip_.MoveToSliderValue(slider);
+    EXPECT_EQ(std::make_tuple(controller_.currentFrame, controller_.playing, controller_.transitioning),
+              std::make_tuple(frame, false, false))
+        << slider;
+  }
+  int value = 0;
+  for (const auto& [speed, shown] : {std::pair{1.0f, 100}, {0.5f, 50}, {0.0f, 0}, {9.0f, 400}}) {
+    controller_.speed = speed;
+    ASSERT_TRUE(strip_.SpinValue(&value));
+    EXPECT_EQ(value, shown) << speed;
+  }
+  strip_.SetSpeedFromSpin(140);
+  strip_.SpinValue(&value);
+  EXPECT_EQ(value, 139);  // the float nearest 1.4 lies below it
+}
+
+}  // namespace
