@@ -35,12 +35,8 @@ Quaternion RandomUnit(std::mt19937* rng, double wScale = 1.0) {
 }
 // `actual` equals sign * `expected` (w unchecked when expected.w is NAN) within `tolerance`.
 void ExpectNear(const Q4& expected, const Q4& actual, double tolerance, double sign = 1.0) {
-  EXPECT_NEAR(actual.x, sign * expected.x, tolerance);
-  EXPECT_NEAR(actual.y, sign * expected.y, tolerance);
-  EXPECT_NEAR(actual.z, sign * expected.z, tolerance);
-  if (!std::isnan(expected.w)) {
-    EXPECT_NEAR(actual.w, sign * expected.w, tolerance);
-  }
+  const double e[4] = {expected.x, expected.y, expected.z, expected.w}, a[4] = {actual.x, actual.y, actual.z, actual.w};
+  for (int i = 0; i < (std::isnan(expected.w) ? 3 : 4); ++i) EXPECT_NEAR(a[i], sign * e[i], tolerance) << "xyzw"[i];
 }
 
 TEST(Quaternion, ProductsMatricesAndAxesMatchConjugationAndSetFromMatrixInverts) {

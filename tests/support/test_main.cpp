@@ -6,9 +6,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,7 +18,8 @@
 #include "motion/skeleton.h"
 #include "platform/clock.h"
 #include "tests/support/skip.h"
-#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
 
 namespace testing_support {
 
@@ -53,25 +54,30 @@ class IsolatingListener : public testing::EmptyTestEventListener {
     for (TrieNode* leaf : registry.GetLeaves(registry.GetRoot())) {
       saved_.push_back({leaf->key, leaf->value, leaf->value->cell, leaf->value->declaredInCode});
     }
-    folder_ = std::make_unique<ScopedWorkDir>();
+    // The log follows the working folder: the next line logged opens it there.
+    previous_ = fs::current_path().string();
+    folder_ = (fs::temp_directory_path() / "tavrin-test-XXXXXX").string();
+    if (mkdtemp(folder_.data()) == nullptr) ADD_FAILURE() << "cannot create a temporary folder";
+    fs::current_path(folder_);
+    CloseLogFile();
     // As at the start of a process: the skeleton is read at its first use.
     ForgetDefaultSkeletons();
   }
 
   void OnTestEnd(const testing::TestInfo& /*test*/) override {
-    folder_.reset();
+    CloseLogFile();
+    std::error_code ec;
+    fs::current_path(previous_, ec);
+    fs::remove_all(folder_, ec);
     platform::ManualClock::Uninstall();
     SetLogConsoleSink(nullptr);
 
     // The registry again as the test found it: its names in their order,
     // their values restored; names the test added are gone.
     NameTrie& registry = ConsoleVariableRegistry();
-    std::vector<CVarRecord*> kept;
-    for (const SavedRecord& saved : saved_) kept.push_back(saved.record);
     for (TrieNode* leaf : registry.GetLeaves(registry.GetRoot())) {
-      bool found = false;
-      for (const CVarRecord* record : kept) found = found || record == leaf->value;
-      if (!found) Graveyard().push_back(leaf->value);
+      const auto same = [leaf](const SavedRecord& saved) { return saved.record == leaf->value; };
+      if (std::none_of(saved_.begin(), saved_.end(), same)) Graveyard().push_back(leaf->value);
     }
     registry.root = std::make_unique<TrieNode>(TrieNode::kRoot);
     for (const SavedRecord& saved : saved_) {
@@ -83,7 +89,7 @@ class IsolatingListener : public testing::EmptyTestEventListener {
 
  private:
   std::vector<SavedRecord> saved_;
-  std::unique_ptr<ScopedWorkDir> folder_;
+  std::string folder_, previous_;
 };
 
 }  // namespace
