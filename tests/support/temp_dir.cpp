@@ -4,7 +4,6 @@
 #include <fstream>
 #include <iterator>
 
-
 namespace fs = std::filesystem;
 
 namespace testing_support {
