@@ -59,7 +59,6 @@ TEST(ConsoleVariable, FromStringTakesTheNumberTheTextBeginsWith) {
 
 TEST(ConsoleVariable, ToStringGivesTheBytesOfPrintf) {
   ConsoleVariable<float> f("t.f", 0.5f);
-  EXPECT_EQ(CVarToString(CVarGet("t.f")), "0.500000");
   // Every k / 2^7 has a 7th decimal of 5 exactly: a tie at six decimals.
   std::vector<float> values = {-0.0f, 1.0f / 3.0f, 16777217.0f, FLT_MAX, -FLT_MAX, 5e-7f, 1e-45f, 0.9999995f, INFINITY};
   for (int k = -300; k <= 300; ++k) values.push_back(static_cast<float>(k) / 128.0f);
@@ -67,8 +66,8 @@ TEST(ConsoleVariable, ToStringGivesTheBytesOfPrintf) {
     f = value;
     EXPECT_EQ(f.ToString(), std::to_string(value)) << value;  // printf "%f"
   }
-  ConsoleVariable<int> i("t.i", INT_MIN);
-  EXPECT_EQ(CVarToString(CVarGet("t.i")), "-2147483648");
+  ConsoleVariable<int> i("t.i", INT_MIN);  // the record function prints by the record's tag
+  EXPECT_EQ(CVarToString(CVarGet("t.f")) + CVarToString(CVarGet("t.i")), "2.343750-2147483648");
 }
 
 // "cvar.ini" first, code later: the code's type wins and the value converts;
