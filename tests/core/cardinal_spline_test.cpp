@@ -16,16 +16,16 @@ const std::string kBadU = "ERROR: bad u value!\n", kBadSegment = "ERROR: bad seg
 // Segment i (1-based) at u in Hermite form, written apart from the code: from
 // P(i-1) to P(i) with the tangents s (P(i) - P(i-2)) and s (P(i+1) - P(i-1)),
 // the end points standing in for missing neighbours.
-void ExpectHermite(double s, const Points& p, size_t i, double u, const SplinePoint& got, double tol = 1e-4) {
+void ExpectHermite(double s, const Points& p, size_t i, double u, const SplinePoint& got) {
   const SplinePoint &p0 = p[i == 1 ? 0 : i - 2], &p1 = p[i - 1], &p2 = p[i], &p3 = p[i + 1 == p.size() ? i : i + 1];
   const double h00 = 2 * u * u * u - 3 * u * u + 1, h10 = u * u * u - 2 * u * u + u;
   const double h01 = 3 * u * u - 2 * u * u * u, h11 = u * u * u - u * u;
-  auto at = [&](const float& (SplinePoint::*c)() const) {
+  using Coordinate = const float& (SplinePoint::*)() const;
+  auto at = [&](Coordinate c) {
     return h00 * (p1.*c)() + h10 * s * ((p2.*c)() - (p0.*c)()) + h01 * (p2.*c)() + h11 * s * ((p3.*c)() - (p1.*c)());
   };
-  EXPECT_NEAR(at(&SplinePoint::x), got.x(), tol) << "segment " << i << " u " << u;
-  EXPECT_NEAR(at(&SplinePoint::y), got.y(), tol) << "segment " << i << " u " << u;
-  EXPECT_NEAR(at(&SplinePoint::z), got.z(), tol) << "segment " << i << " u " << u;
+  const Coordinate xyz[] = {&SplinePoint::x, &SplinePoint::y, &SplinePoint::z};
+  for (Coordinate c : xyz) EXPECT_NEAR(at(c), (got.*c)(), 1e-4) << "segment " << i << " u " << u;
 }
 
 CardinalSpline Spline(float tension, const Points& points) {
@@ -98,6 +98,7 @@ TEST(CardinalSpline, RefusalsPrintTheirMessage) {
         << segment << " " << count;
     EXPECT_TRUE(four.samples.empty());
   }
+  EXPECT_EQ(Printed([&] { four.SampleSegment(2, kSplineMaxSampleCount); }), "");  // the largest count is taken
 }
 
 }  // namespace
