@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/console_variable.h"
@@ -30,14 +31,6 @@ bool SkipsFail() {
 
 namespace {
 
-// One registered name as a test found it.
-struct SavedRecord {
-  std::string name;
-  CVarRecord* record;
-  CVarCell cell;
-  bool declaredInCode;
-};
-
 // Records registered by a test leave the registry when it ends, but live on:
 // handles made during the test (function statics) may still point at them.
 // Never destroyed, so that LeakSanitizer still finds them at exit.
@@ -51,9 +44,7 @@ class IsolatingListener : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo& /*test*/) override {
     NameTrie& registry = ConsoleVariableRegistry();
     saved_.clear();
-    for (TrieNode* leaf : registry.GetLeaves(registry.GetRoot())) {
-      saved_.push_back({leaf->key, leaf->value, leaf->value->cell, leaf->value->declaredInCode});
-    }
+    for (TrieNode* leaf : registry.GetLeaves(registry.GetRoot())) saved_.emplace_back(leaf->value, *leaf->value);
     // The log follows the working folder: the next line logged opens it there.
     previous_ = fs::current_path().string();
     folder_ = (fs::temp_directory_path() / "tavrin-test-XXXXXX").string();
@@ -76,19 +67,18 @@ class IsolatingListener : public testing::EmptyTestEventListener {
     // their values restored; names the test added are gone.
     NameTrie& registry = ConsoleVariableRegistry();
     for (TrieNode* leaf : registry.GetLeaves(registry.GetRoot())) {
-      const auto same = [leaf](const SavedRecord& saved) { return saved.record == leaf->value; };
+      const auto same = [leaf](const auto& saved) { return saved.first == leaf->value; };
       if (std::none_of(saved_.begin(), saved_.end(), same)) Graveyard().push_back(leaf->value);
     }
     registry.root = std::make_unique<TrieNode>(TrieNode::kRoot);
-    for (const SavedRecord& saved : saved_) {
-      registry.Insert(saved.name, saved.record);
-      saved.record->cell = saved.cell;
-      saved.record->declaredInCode = saved.declaredInCode;
+    for (const auto& [record, found] : saved_) {
+      registry.Insert(found.name, record);
+      *record = found;
     }
   }
 
  private:
-  std::vector<SavedRecord> saved_;
+  std::vector<std::pair<CVarRecord*, CVarRecord>> saved_;  // each registered record, and its state then
   std::string folder_, previous_;
 };
 
