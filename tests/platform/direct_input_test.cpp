@@ -30,7 +30,7 @@ using namespace platform;
 using Seen = std::vector<std::pair<int, std::string>>;
 
 // The device system of the real backends, reading controllers from the
-// working folder; Create answers a device or null, with the result in *result.
+// working folder.
 struct RealInput {
   RealInput() {
     SetJoystickFolder(".");
@@ -40,16 +40,15 @@ struct RealInput {
     system->Release();
     SetJoystickFolder("");
   }
-  std::shared_ptr<DirectInputDevice> Create(const DeviceGuid& guid, InputResult* result = nullptr) {
+  std::shared_ptr<DirectInputDevice> Create(const DeviceGuid& guid) {
     DirectInputDevice* device = nullptr;
-    const InputResult r = system->CreateDevice(guid, &device, nullptr);
-    if (result != nullptr) *result = r;
+    EXPECT_EQ(system->CreateDevice(guid, &device, nullptr), DI_OK);
     return std::shared_ptr<DirectInputDevice>(device, [](DirectInputDevice* d) { if (d != nullptr) d->Release(); });
   }
   // No device, and the answer that none is registered under `guid`.
   bool Refused(const DeviceGuid& guid) {
-    InputResult result = DI_OK;
-    return !Create(guid, &result) && result == DIERR_DEVICENOTREG;
+    DirectInputDevice* device = nullptr;
+    return system->CreateDevice(guid, &device, nullptr) == DIERR_DEVICENOTREG && device == nullptr;
   }
   DirectInput* system = nullptr;
 };
