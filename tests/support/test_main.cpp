@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -18,16 +17,10 @@
 #include "core/log.h"
 #include "motion/skeleton.h"
 #include "platform/clock.h"
-#include "tests/support/skip.h"
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
-
-bool SkipsFail() {
-  const char* ci = std::getenv("CI");
-  return ci != nullptr && std::strcmp(ci, "true") == 0;
-}
 
 namespace {
 
