@@ -84,18 +84,26 @@ TEST(CardinalSpline, EvaluateAndSampleMatchTheHermiteForm) {
 TEST(CardinalSpline, RefusalsPrintTheirMessage) {
   const float inf = std::numeric_limits<float>::infinity(), pastU = std::nextafter(kSplineMaxSegmentU, 2.0f);
   CardinalSpline none(0.5f), one = Spline(0.5f, {{1, 2, 3}}), four = Spline(0.5f, Points(4));
-  for (const auto& [spline, segment, u, message] :
-       {std::tuple{&four, 1, -0.001f, kBadU}, {&four, 1, pastU, kBadU}, {&four, 1, NAN, kBadU}, {&four, 0, 2.0f, kBadU},
-        {&four, 0, 0.5f, kBadSegment}, {&four, 4, 0.5f, kBadSegment}, {&one, 1, 0.0f, kBadSegment},
-        {&none, 1, 0.0f, kBadSegment}}) {
-    EXPECT_EQ(Printed([&] { EXPECT_FALSE(spline->EvaluateSegment(segment, u)); }), message) << segment << " " << u;
+  struct Refusal {
+    CardinalSpline* spline;
+    unsigned segment;
+    float u;
+    std::string message;
+  };
+  const std::vector<Refusal> refusals = {{&four, 1, -0.001f, kBadU},       {&four, 1, pastU, kBadU},
+                                         {&four, 1, NAN, kBadU},          {&four, 0, 2.0f, kBadU},
+                                         {&four, 0, 0.5f, kBadSegment},   {&four, 4, 0.5f, kBadSegment},
+                                         {&one, 1, 0.0f, kBadSegment},    {&none, 1, 0.0f, kBadSegment}};
+  for (const Refusal& r : refusals) {
+    EXPECT_EQ(Printed([&] { EXPECT_FALSE(r.spline->EvaluateSegment(r.segment, r.u)); }), r.message)
+        << r.segment << " " << r.u;
   }
   const std::string kBadCount = "ERROR: bad sample count!\n";
-  for (const auto& [segment, count] : {std::pair<unsigned, float>{0, 4}, {4, 4}, {2, 0}, {2, -4}, {2, inf}, {2, -inf},
-                                       {2, NAN}, {2, std::nextafter(kSplineMaxSampleCount, inf)}}) {
+  for (const auto& bad : {std::pair<unsigned, float>{0, 4}, {4, 4}, {2, 0}, {2, -4}, {2, inf}, {2, -inf}, {2, NAN},
+                          {2, std::nextafter(kSplineMaxSampleCount, inf)}}) {
     four.SampleSegment(1, 3.0f);
-    EXPECT_EQ(Printed([&] { four.SampleSegment(segment, count); }), segment % 4 == 0 ? kBadSegment : kBadCount)
-        << segment << " " << count;
+    EXPECT_EQ(Printed([&] { four.SampleSegment(bad.first, bad.second); }), bad.first % 4 == 0 ? kBadSegment : kBadCount)
+        << bad.first << " " << bad.second;
     EXPECT_TRUE(four.samples.empty());
   }
   EXPECT_EQ(Printed([&] { four.SampleSegment(2, kSplineMaxSampleCount); }), "");  // the largest count is taken
