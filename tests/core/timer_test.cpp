@@ -42,6 +42,7 @@ TEST(Timer, FramesCarryTheFraction) {
   // Speed 0 keeps the carry; a zero period or an absurd speed would
   // overflow: no frames, not an undefined conversion.
   timer.frameCarry = 0.25;
+  ManualClock::Advance(10.0);
   EXPECT_EQ(timer.GetFramesElapsed(kPeriod120, 0.0), 0);
   EXPECT_EQ(timer.frameCarry, 0.25);
   EXPECT_EQ(timer.GetFramesElapsed(0.0, 1.0) + timer.GetFramesElapsed(kPeriod120, 1e30), 0);
