@@ -25,8 +25,7 @@ class FakeDevice : public DirectInputDevice {
     return script_.cooperativeLevel;
   }
   InputResult SetDataFormat(const DataFormat& format) override {
-    if (format.stateSize != stateSize_) return DIERR_INVALIDPARAM;
-    return script_.dataFormat;
+    return format.stateSize != stateSize_ ? DIERR_INVALIDPARAM : script_.dataFormat;
   }
   InputResult SetProperty(int property, const DIPROPHEADER* header) override {
     const uint32_t axis = header->dwObj / 4;

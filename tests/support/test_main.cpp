@@ -6,36 +6,23 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/console_variable.h"
 #include "core/log.h"
 #include "motion/skeleton.h"
 #include "platform/clock.h"
-#include "tests/support/skip.h"
-#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
 
 namespace testing_support {
 
-bool SkipsFail() {
-  const char* ci = std::getenv("CI");
-  return ci != nullptr && std::strcmp(ci, "true") == 0;
-}
-
 namespace {
-
-// One registered name as a test found it.
-struct SavedRecord {
-  std::string name;
-  CVarRecord* record;
-  CVarCell cell;
-  bool declaredInCode;
-};
 
 // Records registered by a test leave the registry when it ends, but live on:
 // handles made during the test (function statics) may still point at them.
@@ -50,40 +37,42 @@ class IsolatingListener : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo& /*test*/) override {
     NameTrie& registry = ConsoleVariableRegistry();
     saved_.clear();
-    for (TrieNode* leaf : registry.GetLeaves(registry.GetRoot())) {
-      saved_.push_back({leaf->key, leaf->value, leaf->value->cell, leaf->value->declaredInCode});
-    }
-    folder_ = std::make_unique<ScopedWorkDir>();
+    for (TrieNode* leaf : registry.GetLeaves(registry.GetRoot())) saved_.emplace_back(leaf->value, *leaf->value);
+    // The log follows the working folder: the next line logged opens it there.
+    previous_ = fs::current_path().string();
+    folder_ = (fs::temp_directory_path() / "tavrin-test-XXXXXX").string();
+    if (mkdtemp(folder_.data()) == nullptr) ADD_FAILURE() << "cannot create a temporary folder";
+    fs::current_path(folder_);
+    CloseLogFile();
     // As at the start of a process: the skeleton is read at its first use.
     ForgetDefaultSkeletons();
   }
 
   void OnTestEnd(const testing::TestInfo& /*test*/) override {
-    folder_.reset();
+    CloseLogFile();
+    std::error_code ec;
+    fs::current_path(previous_, ec);
+    fs::remove_all(folder_, ec);
     platform::ManualClock::Uninstall();
     SetLogConsoleSink(nullptr);
 
     // The registry again as the test found it: its names in their order,
     // their values restored; names the test added are gone.
     NameTrie& registry = ConsoleVariableRegistry();
-    std::vector<CVarRecord*> kept;
-    for (const SavedRecord& saved : saved_) kept.push_back(saved.record);
     for (TrieNode* leaf : registry.GetLeaves(registry.GetRoot())) {
-      bool found = false;
-      for (const CVarRecord* record : kept) found = found || record == leaf->value;
-      if (!found) Graveyard().push_back(leaf->value);
+      const auto same = [leaf](const auto& saved) { return saved.first == leaf->value; };
+      if (std::none_of(saved_.begin(), saved_.end(), same)) Graveyard().push_back(leaf->value);
     }
     registry.root = std::make_unique<TrieNode>(TrieNode::kRoot);
-    for (const SavedRecord& saved : saved_) {
-      registry.Insert(saved.name, saved.record);
-      saved.record->cell = saved.cell;
-      saved.record->declaredInCode = saved.declaredInCode;
+    for (const auto& [record, found] : saved_) {
+      registry.Insert(found.name, record);
+      *record = found;
     }
   }
 
  private:
-  std::vector<SavedRecord> saved_;
-  std::unique_ptr<ScopedWorkDir> folder_;
+  std::vector<std::pair<CVarRecord*, CVarRecord>> saved_;  // each registered record, and its state then
+  std::string folder_, previous_;
 };
 
 }  // namespace

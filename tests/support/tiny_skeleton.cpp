@@ -21,6 +21,7 @@ bool TinyHasDof(int joint, char axis) {
   return std::strstr(kTinyDof[joint], word) != nullptr;
 }
 
+// The fixed joint tree, indented as the capture files indent it.
 const char kTinyHierarchy[] =
     ":hierarchy\n  begin\n    root lhipjoint rhipjoint lowerback\n    lhipjoint lfemur\n"
     "    lfemur ltibia\n    ltibia lfoot\n    lfoot ltoes\n    rhipjoint rfemur\n"

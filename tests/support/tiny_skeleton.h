@@ -21,10 +21,6 @@ extern const char* const kTinyDof[kJointCount];
 // in kTinyDof; false for the root, whose line is not in the table.
 bool TinyHasDof(int joint, char axis);
 
-// The ":hierarchy" section (up to and including its "end" line) of the
-// fixed joint tree, indented as the capture files indent it.
-extern const char kTinyHierarchy[];
-
 // The rest layout of one bone, as its block in the ASF file gives it.
 struct TinyBone {
   float direction[3];  // need not be of unit length

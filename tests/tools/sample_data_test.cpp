@@ -53,34 +53,6 @@ class SampleDataTest : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(Generate("."), 0); }
 };
 
-TEST_F(SampleDataTest, SkeletonIsTheFixedBodyAtHumanSizeAndMirrored) {
-  Skeleton skeleton("MartialArts.asf", 0.06f);
-  // The parent of each joint in the fixed tree.
-  const int parent[kJointCount] = {-1, 0, 1, 2, 3, 4, 0, 6, 7, 8, 9, 0, 11, 12, 13, 14,
-                                   15, 13, 17, 18, 19, 20, 21, 20, 13, 24, 25, 26, 27, 28, 27};
-  int links = 0;
-  for (int p = 0; p < kJointCount; ++p) {
-    for (const Bone* c = skeleton.bones[p].firstChild; c != nullptr && ++links <= 30; c = c->nextSibling) {
-      EXPECT_EQ(parent[c - skeleton.bones], p) << BoneNameTable[c - skeleton.bones];
-    }
-  }
-  EXPECT_EQ(links, 30);
-  for (int j = 1; j < kJointCount; ++j) EXPECT_GT(skeleton.bones[j].length, 0.0f) << BoneNameTable[j];
-  // At rest about 1.75 tall from the ball of the foot to the top of the head,
-  // the right side the mirror image of the left: joints 1..5 (leg) pair with
-  // 6..10, 17..23 (arm) with 24..30.
-  Vector3 head, ball, left, right;
-  skeleton.GetJointPosition(16, &head);
-  skeleton.GetJointPosition(4, &ball);
-  EXPECT_NEAR(head.y - ball.y, 1.75f, 0.05f);
-  for (int j = 1; j <= 23; j += (j == 5 ? 12 : 1)) {
-    skeleton.GetJointPosition(j, &left);
-    skeleton.GetJointPosition(j <= 5 ? j + 5 : j + 7, &right);
-    EXPECT_GT(left.x, 0.0f) << BoneNameTable[j];
-    EXPECT_LT(Distance(left, Vector3(-right.x, right.y, right.z)), 1e-4f) << BoneNameTable[j];
-  }
-}
-
 // Each clip holds the frames numbered 1, 2, 3, ... in order, the pelvis
 // pitches and rolls a little, and some foot is always on the ground: a ball
 // or toe tip on it in two frames running has not moved, and nothing goes
@@ -144,28 +116,6 @@ TEST_F(SampleDataTest, ClipsStandOnTheGroundWithoutSlidingAndTheWalkLoops) {
     EXPECT_NEAR((last->root.z - first->root.z) / ((motion.frameCount - 1) / 120.0), 1.3, 0.5);  // m/s
     EXPECT_NEAR(last->root.x, first->root.x, 0.05f);
   }
-}
-
-// The scene: one data set of the fighting clips and three characters on the
-// ground 2 or more apart: a button-driven fighter of that set, a walker on a
-// fixed-frame graph with the idle blended over it, a guard on a random graph.
-TEST_F(SampleDataTest, SceneHoldsTheThreeRoles) {
-  const std::string scene = ReadFile("data/scenes/default.sce");
-  for (const char* part : {"ID: 1\nAttackMotion: punch\nDefensiveMotion: guard\nIdleMotion: idle\n",
-                           "GameplayController: 0\nDatasetID: 1\n", "DefaultRootMotion: walk 1\nDefaultBlendMotion: idle 2\n",
-                           "DefaultRootMotion: guard 2\n"}) {
-    EXPECT_NE(scene.find(part), std::string::npos) << part;
-  }
-  std::vector<Vector3> places;
-  for (size_t at = scene.find("Position:"); at != std::string::npos; at = scene.find("Position:", at + 1)) {
-    std::istringstream position(scene.substr(at + 9));
-    Vector3 p(0, 1, 0);
-    position >> p.x >> p.y >> p.z;
-    EXPECT_EQ(p.y, 0.0f);
-    for (const Vector3& other : places) EXPECT_GE(Distance(p, other), 2.0f);
-    places.push_back(p);
-  }
-  EXPECT_EQ(places.size(), 3u);
 }
 
 }  // namespace
