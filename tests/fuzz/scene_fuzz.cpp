@@ -10,30 +10,16 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "graph/motion_controller.h"
-#include "graph/transition_graph.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/support/world_sweep.h"
 #include "world/character.h"
 #include "world/scene_reader.h"
 
-namespace {
-
 using fuzz_support::Require;
 
-// Destroys every object of `registry` (a map of names to pointers).
-template <typename Map>
-void fuzz_DeleteAll(Map& registry) {
-  std::vector<typename Map::mapped_type> objects;
-  for (auto& entry : registry) objects.push_back(entry.second);
-  for (auto* object : objects) delete object;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz_support::WriteSkeleton(testing_support::UprightMixedLengthBone);
+  fuzz_support::WriteSkeleton(testing_support::TiltedBone);
   fuzz_support::WriteClip("a.amc", 3, 7);
   fuzz_support::WriteClip("b.amc", 2, 5);
   fuzz_support::WriteClip("c.amc", 5, 3);
@@ -70,14 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
-  // Destroys every character, controller, graph and motion the input made
-  // (a controller's graph first, then graphs that no controller held).
-  fuzz_DeleteAll(CharacterMap());
-  CharacterMap().clear();
-  for (auto& entry : MotionControllerMap()) delete entry.second->graph;
-  fuzz_DeleteAll(MotionControllerMap());
-  fuzz_DeleteAll(GraphRegistry());
-  fuzz_DeleteAll(MotionMap());
+  testing_support::DeleteWorldObjects();
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(".", ec)) {
     if (entry.path().extension() == ".gra") std::filesystem::remove(entry.path(), ec);

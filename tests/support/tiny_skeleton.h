@@ -30,8 +30,6 @@ struct TinyBone {
 
 // Bone i pointing up (0 1 0), of length 1, with the axis 0 0 0.
 TinyBone UprightBone(int i);
-// Bone i pointing up, of length 1 + i % 3, with the axis 0 0 0.
-TinyBone UprightMixedLengthBone(int i);
 // Bone i pointing along x, y or (0 0.6 -0.8) as i % 3 is 0, 1 or 2, of
 // length 1 + i % 4, with the axis (i * 7 % 40) 0 -20: joints that do not line
 // up and bones with turned axis frames.
