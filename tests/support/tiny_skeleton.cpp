@@ -34,7 +34,6 @@ const char kTinyHierarchy[] =
 
 TinyBone UprightBone(int) { return TinyBone{{0, 1, 0}, 1, {0, 0, 0}}; }
 
-
 TinyBone TiltedBone(int i) {
   static const float kDirection[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0.6f, -0.8f}};
   const float* d = kDirection[i % 3];
