@@ -152,7 +152,7 @@ TEST_F(PanelsGuiTest, CameraPageSetsTheCameraAndFollowsItsVariables) {
   EXPECT_EQ(camera.GetMode(), Camera::kTrackEntity);
 
   // Each slider sets its variable; values set elsewhere (the console) move
-  // the sliders at the next frame, never past their ends.
+  // the sliders at the next frame, rounded, never past their ends.
   ConsoleVariable<float> speed("camera.speed", 0.0f);
   ConsoleVariable<float> hdist("camera.hdist", 0.0f);
   ConsoleVariable<float> vdist("camera.vdist", 0.0f);
@@ -160,13 +160,13 @@ TEST_F(PanelsGuiTest, CameraPageSetsTheCameraAndFollowsItsVariables) {
   Slide(page->hdistSlider, 0);
   Slide(page->vdistSlider, 50);
   EXPECT_EQ(std::vector<float>({speed, hdist, vdist}), std::vector<float>({4.0f, 0.5f, 5.25f}));
-  speed = 1.75f;
+  speed = 1.85f;
   hdist = 20.0f;
   vdist = -1.0f;
   page->UpdateControls();
   EXPECT_EQ(std::vector<int>({page->speedSlider->GetValue(), page->hdistSlider->GetValue(),
                               page->vdistSlider->GetValue()}),
-            std::vector<int>({40, 100, 0}));
+            std::vector<int>({43, 100, 0}));
   delete page;
   g_camera = nullptr;
 }

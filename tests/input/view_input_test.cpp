@@ -51,15 +51,9 @@ class ViewInputTest : public ::testing::Test {
 
 TEST_F(ViewInputTest, KeysEditTheConsoleLine) {
   g_console->currentLine = "ab";
-  const std::pair<int, const char*> cases[] = {
-      {'Z', "abz"},          {' ', "abz "},         {kViewKeyPadPlus, "abz ="}, {kViewKeyPadDecimal, "abz =."},
-      {'[', "abz =."},       {31, "abz =."},        {'z', "abz =."},            {kViewKeyBackspace, "abz ="},
-      {kViewKeyTab, "abz ="}, {'0', "abz =0"},
-  };
-  for (const auto& [code, line] : cases) {
-    HandleConsoleKey(code);
-    EXPECT_EQ(g_console->currentLine, line) << code;
-  }
+  const int keys[] = {'Z', ' ', kViewKeyPadPlus, kViewKeyPadDecimal, '[', 31, 'z', kViewKeyBackspace, '0'};
+  for (int code : keys) HandleConsoleKey(code);
+  EXPECT_EQ(g_console->currentLine, "abz =0");
   HandleConsoleKey(kViewKeyEnter);
   HandleConsoleKey(kViewKeyUp);
   EXPECT_EQ(g_console->currentLine, "abz =0");
@@ -108,13 +102,13 @@ TEST_F(ViewInputTest, DragsMoveAndTurnTheCameraOrScrollTheOpenConsole) {
 }
 
 TEST_F(ViewInputTest, PressingAButtonReleasesTheLockOnAndLettingGoRestoresIt) {
-  ViewMouseEvent press;
-  press.buttonPress = true;
-  ViewMouseEvent release;
-  release.buttonRelease = true;
-  for (const auto& [event, locked] : {std::pair{press, false}, {press, false}, {release, true}, {release, true}}) {
-    HandleViewMouse(event);
-    EXPECT_EQ(camera_.IsLockedOn(), locked);
+  ViewMouseEvent click;
+  for (bool* phase : {&click.buttonPress, &click.buttonRelease}) {
+    *phase = true;
+    HandleViewMouse(click);
+    HandleViewMouse(click);  // a second press or release changes nothing
+    EXPECT_EQ(camera_.IsLockedOn(), phase == &click.buttonRelease);
+    *phase = false;
   }
 }
 
