@@ -113,13 +113,6 @@ TEST_F(PlayerStripTest, ButtonsRunTheTransportWithTheStepSizeOfEachPress) {
         << "button " << id << ", step " << step << ", from " << from;
   }
   EXPECT_FALSE(strip_.PressButton(kSpeedSpinId));
-  // The step size is the console variable "player.StepSize", capitals included.
-  ConsoleVariable<int>("player.StepSize", 1) = 3;
-  controller_.currentFrame = 12;
-  strip_.PressButton(kStepForwardButtonId);
-  EXPECT_EQ(controller_.currentFrame, 15);
-  strip_.ChooseController("nothing");
-  EXPECT_FALSE(strip_.PressButton(kPlayButtonId));
 }
 
 TEST_F(PlayerStripTest, SliderShowsFramesOneBasedAndSpinTheTruncatedPercent) {
