@@ -93,12 +93,11 @@ TEST_F(PanelsGuiTest, PlayerStripFollowsTheControllerMapAndDrivesTheChosenContro
     const wxSlider* slider = strip->positionSlider;
     return std::vector<int>{slider->GetMin(), slider->GetMax(), slider->GetValue(), strip->speedSpin->GetValue()};
   };
-  // The first frame lists both and chooses the first name in sorted order.
+  // The first frame lists both and shows the first name in sorted order.
+  idle.currentFrame = 20;
   strip->UpdateControls();
   EXPECT_EQ(strip->controllerChoice->GetCount(), 2u);
   EXPECT_EQ(strip->currentController, &idle);
-  idle.currentFrame = 20;  // as playing would
-  strip->UpdateControls();
   EXPECT_EQ(shown(), (std::vector<int>{1, 50, 21, 100}));
   strip->speedSpin->SetValue(150);
   Raise<wxSpinEvent>(strip->speedSpin, wxEVT_SPINCTRL, 150);

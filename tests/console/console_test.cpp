@@ -118,18 +118,15 @@ TEST_F(ConsoleTest, SlideCursorAndScrollFollowTheClockAndTheOpenState) {
   height_ = 400;
   // Overlay x height, grown over 0.75 s; each toggle restarts the slide,
   // closing slides too; once it has ended the height stays whole.
-  for (const auto& [t, h] : {std::pair{0.0, 0.0}, {0.3, 120.0}, {0.75, 300.0}, {0.76, 300.0}}) {
+  for (const auto& [t, toggle, open, h] :
+       {std::tuple{0.0, false, true, 0.0}, {0.3, false, true, 120.0}, {0.75, false, true, 300.0},
+        {0.76, false, true, 300.0}, {0.76, true, false, 0.0}, {0.91, false, false, 60.0}, {0.91, true, true, 0.0},
+        {2.91, false, true, 300.0}}) {
     platform::ManualClock::Set(100.0 + t);
+    if (toggle) g_console->Toggle();
+    EXPECT_EQ(g_console->IsOpen(), open) << t;
     EXPECT_NEAR(g_console->GetConsoleHeight(), h, 1e-3) << t;
   }
-  g_console->Toggle();
-  EXPECT_FALSE(g_console->IsOpen());
-  platform::ManualClock::Advance(0.15);
-  EXPECT_NEAR(g_console->GetConsoleHeight(), 60.0, 1e-3);
-  g_console->Toggle();
-  EXPECT_NEAR(g_console->GetConsoleHeight(), 0.0, 1e-3);
-  platform::ManualClock::Advance(2.0);
-  EXPECT_FLOAT_EQ(g_console->GetConsoleHeight(), 300.0f);
 
   // The cursor is on for 2/3 s of every 4/3 s; at 1.34 a new period starts.
   platform::ManualClock::Set(110.0);
@@ -288,13 +285,24 @@ TEST_F(ConsoleTest, TabCompletesAndSuggests) {
   }
 }
 
-TEST_F(ConsoleTest, CommandsWithWrongArgumentsReportTheirTextAndChangeNothing) {
-  new Motion("walk", 10, 0);
+// Errors print "Function '<name>' Error: <text>" and change nothing; names
+// with a per-cent sign come out as they are.
+TEST_F(ConsoleTest, CommandsCheckTheirArgumentsAndActOnTheNamedEntities) {
+  Motion* walk = new Motion("walk", 10, 0);
   Camera camera;
   g_camera = &camera;
   camera.SetMode(Camera::kFreeRoam);
+  EXPECT_EQ(Enter("character.create " + walk->name + " -1.5 2 3e1"), Strings{});
+  Character* created = made_.emplace_back(CharacterMap().at("consoleplayer"));
+  const Vector3 at = created->GetPosition();
+  EXPECT_EQ(std::vector<float>({at.x, at.y, at.z}), std::vector<float>({-1.5f, 2.0f, 30.0f}));
+  MotionController* controller = created->GetMixer()->GetPrimary();
+  ASSERT_NE(controller, nullptr);
+  EXPECT_TRUE(controller->GetMotion() == walk && controller->playing);
+  made_.push_back(new Character("still", 6));  // plays no motion
+  made_.emplace_back(new Character("nograph", 6))->GetMixer()->SetPrimary(walk->CreateController(0));
+
   const char kTrackName[] = "Invalid Entity Name or you forgot to pass a '1' first";
-  // Arguments of the wrong number, or naming nothing that exists.
   const std::pair<const char*, const char*> cases[] = {
       {"help me", "this takes no parameters"},
       {"exit now", "this takes no parameters"},
@@ -305,13 +313,21 @@ TEST_F(ConsoleTest, CommandsWithWrongArgumentsReportTheirTextAndChangeNothing) {
        "invalid arguments -  pass the name of the motion followed by an optional creation point (3 floats)"},
       {"character.eval_pose nobody 1 2", "Invalid Entity Name"},
       {"character.transitions nobody", "Invalid Entity Name"},
+      {"character.transitions still", "that entity does not play a motion"},
+      {"character.transitions nograph", "that entity does not have a graph!"},
   };
   const size_t characters = CharacterMap().size();
   for (const auto& [line, text] : cases) {
     EXPECT_EQ(Enter(line), Strings{"Function '" + FirstWord(line) + "' Error: " + text});
   }
+  // Frames 1 .. frameCount - 1 only.
+  for (const char* frames : {"0 5", "5 0", "10 5", "5 10", "-1 5", "x 5", "99999999999 5"}) {
+    EXPECT_EQ(Enter(std::string("character.eval_pose consoleplayer ") + frames),
+              Strings{"Function 'character.eval_pose' Error: Invalid Frame Numbers"});
+  }
   EXPECT_EQ(camera.GetMode(), Camera::kFreeRoam);
   EXPECT_EQ(CharacterMap().size(), characters);
+
   // Right: follow an entity, then roam again.
   EXPECT_EQ(Enter("camera.track 1 test"), Strings{});
   EXPECT_EQ(camera.GetMode(), Camera::kTrackEntity);
@@ -322,38 +338,15 @@ TEST_F(ConsoleTest, CommandsWithWrongArgumentsReportTheirTextAndChangeNothing) {
   // "help" prints eleven lines, to the console only.
   EXPECT_EQ(Enter("help").size(), 11u);
   EXPECT_THAT(ReadFile("log.txt"), testing::Not(HasSubstr("HELP")));
-}
-
-TEST_F(ConsoleTest, CharactersAreCreatedWhereAskedAndTheirPosesAndTransitionsShown) {
-  Motion* walk = new Motion("walk", 10, 0);
-  EXPECT_EQ(Enter("character.create " + walk->name + " -1.5 2 3e1"), Strings{});
-  Character* created = made_.emplace_back(CharacterMap().at("consoleplayer"));
-  const Vector3 at = created->GetPosition();
-  EXPECT_EQ(std::vector<float>({at.x, at.y, at.z}), std::vector<float>({-1.5f, 2.0f, 30.0f}));
-  MotionController* controller = created->GetMixer()->GetPrimary();
-  ASSERT_NE(controller, nullptr);
-  EXPECT_TRUE(controller->GetMotion() == walk && controller->playing);
-  // Frames 1 .. frameCount - 1 only; the value by joint angles (an in-memory
-  // motion has no joint-position cache).
-  for (const char* frames : {"0 5", "5 0", "10 5", "5 10", "-1 5", "x 5", "99999999999 5"}) {
-    EXPECT_EQ(Enter(std::string("character.eval_pose consoleplayer ") + frames),
-              Strings{"Function 'character.eval_pose' Error: Invalid Frame Numbers"});
-  }
+  // The value by joint angles (an in-memory motion has no joint-position cache).
   ConsoleVariable<int>("motionctrl.evaltype", 0) = 0;
   EXPECT_THAT(Enter("character.eval_pose consoleplayer 1 9"),
               testing::ElementsAre(testing::MatchesRegex("Evaluation of consoleplayer for frame 1 to 9: [-0-9.]+")));
-
-  // A name with a per-cent sign comes out as it is.
-  Character* character = made_.emplace_back(new Character("a%sb", 6));
-  const std::string transitions = "character.transitions a%sb";
-  EXPECT_EQ(Enter(transitions), Strings{"Function 'character.transitions' Error: that entity does not play a motion"});
-  character->GetMixer()->SetPrimary(walk->CreateController(0));
-  EXPECT_EQ(Enter(transitions), Strings{"Function 'character.transitions' Error: that entity does not have a graph!"});
   controller = walk->CreateController(1);
-  character->GetMixer()->SetPrimary(controller);
+  made_.emplace_back(new Character("a%sb", 6))->GetMixer()->SetPrimary(controller);
   controller->currentFrame = 3;
   controller->GetGraph()->GetNode(3)->edges = {{7, 0.5f}, {1, 0.25f}};
-  EXPECT_EQ(Enter(transitions), Strings{"a%sb's transitions on frame 3: 7 1 "});
+  EXPECT_EQ(Enter("character.transitions a%sb"), Strings{"a%sb's transitions on frame 3: 7 1 "});
   EXPECT_THAT(ReadFile("log.txt"), HasSubstr("a%sb's transitions on frame 3: 7 1 \n"));
 }
 

@@ -89,15 +89,15 @@ TEST_F(DXDevicesTest, SetUpLogsEachStepTakesTheFirstControllerAndClampsTheSavedD
   EXPECT_EQ(NewLog(), g_shown);
   EXPECT_TRUE(keyboard.acquired && mouse.acquired && joystick.acquired && joystick.device2 != nullptr);
   EXPECT_TRUE(joystick.deviceGuid == (DeviceGuid{kJoystickGuidKind, 2}));
-  for (Device kind : {kKeyboard, kMouse, kJoystick}) {
-    EXPECT_EQ(ScriptOf(kind).cooperativeFlags, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND);
-  }
-  for (uint32_t axis = 0; axis < 2; ++axis) {
-    const DIPROPRANGE range{{24, 16, axis * 4, DIPH_BYOFFSET}, -1000, 1000};
-    const DIPROPDWORD deadZone{{20, 16, axis * 4, DIPH_BYOFFSET}, 1000};
-    EXPECT_EQ(std::memcmp(&fake_->ranges[axis], &range, sizeof range), 0) << axis;
-    EXPECT_EQ(std::memcmp(&fake_->deadZones[axis], &deadZone, sizeof deadZone), 0) << axis;
-  }
+  // Handed to the device layer: shared background access, then each axis's
+  // range and dead zone (a tenth of the range by default).
+  EXPECT_EQ(std::vector<uint32_t>({fake_->keyboard.cooperativeFlags, fake_->mouse.cooperativeFlags,
+                                   fake_->joystick.cooperativeFlags}),
+            std::vector<uint32_t>(3, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND));
+  const DIPROPRANGE ranges[2] = {{{24, 16, 0, DIPH_BYOFFSET}, -1000, 1000}, {{24, 16, 4, DIPH_BYOFFSET}, -1000, 1000}};
+  const DIPROPDWORD deadZones[2] = {{{20, 16, 0, DIPH_BYOFFSET}, 1000}, {{20, 16, 4, DIPH_BYOFFSET}, 1000}};
+  EXPECT_EQ(std::memcmp(fake_->ranges, ranges, sizeof ranges), 0);
+  EXPECT_EQ(std::memcmp(fake_->deadZones, deadZones, sizeof deadZones), 0);
   // A device that refuses the second-version interface still works; the
   // saved dead zone is logged as it is and set within 0..1.
   fake_->joystick.queryInterface = DIERR_NOINTERFACE;

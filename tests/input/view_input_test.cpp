@@ -27,15 +27,8 @@ class ViewInputTest : public ::testing::Test {
   }
   // A motion event at (x, y), the one before it at (0, 0).
   static void Drag(int x, int y, bool left, bool middle, bool right) {
-    ViewMouseEvent event;
-    event.motion = true;
-    HandleViewMouse(event);
-    event.x = x;
-    event.y = y;
-    event.leftDown = left;
-    event.middleDown = middle;
-    event.rightDown = right;
-    HandleViewMouse(event);
+    HandleViewMouse({0, 0, false, false, true});
+    HandleViewMouse({x, y, false, false, true, left, middle, right});
   }
   // Where the camera is and how it is turned, against expected_.
   void ExpectCameraAsExpected() {
@@ -95,13 +88,11 @@ TEST_F(ViewInputTest, DragsMoveAndTurnTheCameraOrScrollTheOpenConsole) {
 }
 
 TEST_F(ViewInputTest, PressingAButtonReleasesTheLockOnAndLettingGoRestoresIt) {
-  ViewMouseEvent click;
-  for (bool* phase : {&click.buttonPress, &click.buttonRelease}) {
-    *phase = true;
+  for (const bool press : {true, false}) {
+    const ViewMouseEvent click{0, 0, press, !press};
     HandleViewMouse(click);
     HandleViewMouse(click);  // a second press or release changes nothing
-    EXPECT_EQ(camera_.IsLockedOn(), phase == &click.buttonRelease);
-    *phase = false;
+    EXPECT_EQ(camera_.IsLockedOn(), !press);
   }
 }
 
