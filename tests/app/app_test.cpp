@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/app_globals.h"
-#include "app/camera_controls.h"
 #include "app/player_strip.h"
 #include "console/gl_console.h"
 #include "core/console_variable.h"
@@ -87,29 +86,6 @@ TEST(GlobalStartUp, TheConsoleComesFirstAndShutdownSavesOnce) {
   EXPECT_FALSE(std::filesystem::exists("cvar.ini"));
 }
 
-// A slider's position reads back as set (rounded, not truncated), 100 is
-// the top of the range, and values set in the console outside it put the
-// slider at its end (the low ends are checked with the controls in
-// panels_gui_test.cpp).
-TEST(CameraControls, PositionsReadBackAndStayInRange) {
-  for (const auto& [id, name, high] : {std::tuple{kCameraSpeedSliderId, "camera.speed", 4.0f},
-                                       {kCameraHDistSliderId, "camera.hdist", 10.0f},
-                                       {kCameraVDistSliderId, "camera.vdist", 10.0f}}) {
-    for (int p : {0, 1, 37, 99, 100}) {
-      ASSERT_TRUE(SetCameraVariableFromSlider(id, p));
-      EXPECT_EQ(CameraSliderPosition(id), p) << name;
-    }
-    ConsoleVariable<float> variable(name, 1.0f);
-    EXPECT_FLOAT_EQ(variable, high) << name;  // at 100
-    variable = 20.0f;
-    EXPECT_EQ(CameraSliderPosition(id), kCameraSliderMax) << name;
-    variable = -3.0f;
-    EXPECT_EQ(CameraSliderPosition(id), 0) << name;
-  }
-  EXPECT_FALSE(SetCameraVariableFromSlider(kCameraStateChoiceId, 50));
-  EXPECT_EQ(CameraSliderPosition(kCameraStateChoiceId), -1);
-}
-
 class PlayerStripTest : public testing::Test {
  protected:
   PlayerStripTest() { strip_.ChooseController(controller_.name); }
@@ -137,13 +113,6 @@ TEST_F(PlayerStripTest, ButtonsRunTheTransportWithTheStepSizeOfEachPress) {
         << "button " << id << ", step " << step << ", from " << from;
   }
   EXPECT_FALSE(strip_.PressButton(kSpeedSpinId));
-  // The step size is the console variable "player.StepSize", capitals included.
-  ConsoleVariable<int>("player.StepSize", 1) = 3;
-  controller_.currentFrame = 12;
-  strip_.PressButton(kStepForwardButtonId);
-  EXPECT_EQ(controller_.currentFrame, 15);
-  strip_.ChooseController("nothing");
-  EXPECT_FALSE(strip_.PressButton(kPlayButtonId));
 }
 
 TEST_F(PlayerStripTest, SliderShowsFramesOneBasedAndSpinTheTruncatedPercent) {

