@@ -62,7 +62,7 @@ std::string scenetest_Character(const std::string& name) {
   return out.str();
 }
 
-TEST_F(SceneReaderTest, ReadsMotionsDataSetsAndCharacters) {
+TEST_F(SceneReaderTest, ReadsMotionsDataSetsCharactersAndNumbers) {
   ASSERT_TRUE(Load("first line: any comment at all\n"
                    "* MotionData\n  MotionName:\tJoined\nAMCFiles: a.amc,b.amc, \tc.amc\n\tBodyWeights: 2\nEND\n"
                    "text between sections is passed over\n"
@@ -75,89 +75,7 @@ TEST_F(SceneReaderTest, ReadsMotionsDataSetsAndCharacters) {
                    "DefaultRootMotion: Joined 0\nDefaultBlendMotion: single 1\nEND\n"
                    // With a data set and a controller type the default motions and Enabled are not looked at.
                    "* Character\nCharacterName: Boxer\nGameplayController: 0\nDatasetID: 7\n"
-                   "DefaultRootMotion: missing 1\nEnabled: 0\nEND\n"));
-  const Level* level = reader.GetLevel();
-  Motion* joined = scenetest_Motion("joined");
-  Motion* single = scenetest_Motion("single");
-  ASSERT_EQ(level->motions, (std::vector<Motion*>{joined, single}));
-  // Three files, with and without blanks after the commas, joined in order
-  // at the scene's scale.
-  ASSERT_EQ(joined->segmentEnds, (std::vector<int>{3, 5, 9}));
-  EXPECT_FLOAT_EQ(joined->frames[8].root.x, 23 * 0.06f);
-  EXPECT_EQ(std::make_pair(joined->bodyWeights, single->bodyWeights), std::make_pair(2, 4));
-  // The set counts although its defensive motion is not loaded.
-  ASSERT_EQ(level->dataSets.size(), 1u);
-  const MotionDataSetRecord& set = level->dataSets[0];
-  EXPECT_EQ(std::tie(set.id, set.attack, set.defensive, set.idle), std::make_tuple(7, joined, nullptr, single));
-  EXPECT_EQ(scenetest_Character("walker"), "1.5 -2 3 | joined playing | single playing, graph");
-  EXPECT_EQ(scenetest_Character("boxer"), "0 0 0 | single playing, graph | controller");
-}
-
-TEST_F(SceneReaderTest, HeaderFirstLineAndLineRules) {
-  const std::string header = kSceneHeader;
-  // Refused whether its line ends in LF, CRLF or nothing; nothing is created.
-  for (const std::string& tail : {"\n" + kMotionA, "\r\n" + kMotionA, std::string()}) {
-    EXPECT_FALSE(Load(header + tail));
-  }
-  EXPECT_TRUE(MotionMap().empty());
-  // A first line that only resembles the header is passed over. Without the
-  // blank "*MotionData" names no section; a value holding "End" ends the
-  // section at that line, whose key is not read. Key and value keep trailing
-  // blanks: "MotionName " is no key.
-  ASSERT_TRUE(Load(header + " \n*MotionData\nMotionName: Lost\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n*\n" + kMotionA +
-                   "* Character\nCharacterName: Early\nPosition: 4 5 6\nDefaultRootMotion: Endgame 1\n"
-                   "CharacterName: never read\nEND\n"));
-  EXPECT_EQ(MotionMap().size(), 1u);
-  EXPECT_EQ(scenetest_Character("early"), "4 5 6");
-  // A NUL byte ends a line's text: the word END behind it does not end the
-  // section, and the file name is the part before it.
-  const char text[] = "x\n* MotionData\nMotionName: Nul\0END\nAMCFiles: a.amc\0.q\nBodyWeights: 1\0 2\nEND\n";
-  ASSERT_TRUE(Load(std::string(text, sizeof text - 1)));
-  EXPECT_EQ(scenetest_Motion("nul")->resourceNames, std::vector<std::string>{"data/motions/a.amc"});
-}
-
-TEST_F(SceneReaderTest, FailingSectionsAreLoggedAndEndTheLoadKeepingWhatCameBefore) {
-  // Every scene: line 1, motion A (lines 2 to 6), the bad section from line
-  // 7 on, then a motion Z that must never be read.
-  const std::string kMotionZ = "* MotionData\nMotionName: Z\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n";
-  const std::pair<const char*, const char*> kBadSections[] = {
-      {"* MotionData\nMotionName: E\nAMCFiles a.amc\nBodyWeights: 0\nEND\n",
-       "line 9: \"AMCFiles a.amc\" in the MotionData section of line 7 is no \"Key: value\" line; the rest of the file "
-       "is not read"},
-      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nColour: red\nEND\n", "line 10: unknown key \"Colour\" in the"},
-      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nEND\n", "line 10: the MotionData section of line 7 has 2 key"},
-      {"* MotionData\nMotionName: E\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 12: the Mo"},
-      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\n",  // no END: Z's lines are keys
-       "line 11: \"* MotionData\" in the MotionData section of line 7 is no"},
-      {"* MotionDataSet\nID: 3\nEND\n", "line 9: the MotionDataSet section of line 7 has 1 key lines; it needs at le"},
-      {"* Character\nCharacterName: E\nEND\n", "line 9: the Character section of line 7 has 1"},
-      // Names and files that would lead the program's files out of the
-      // working folder.
-      {"* MotionData\nMotionName: ../e\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 8: the motion name \"../e\""},
-      {"* MotionData\nMotionName: E\nAMCFiles: a.amc, x/../../a.amc\nBodyWeights: 0\nEND\n",
-       "line 9: \"x/../../a.amc\" leads outside data/motions/"},
-      // A first file that cannot be loaded (the motion stays registered,
-      // marked as failed); a default motion that is not loaded (after the
-      // character was made: it stays in the world).
-      {"* MotionData\nMotionName: E\nAMCFiles: gone.amc\nBodyWeights: 0\nEND\n",
-       "line 9: motion E: its first file gone.amc could not be loaded"},
-      {"* Character\nCharacterName: Lonely\nDefaultRootMotion: a 0\nDefaultBlendMotion: missing 0\nEND\n",
-       "line 10: unknown motion \"missing\"; the rest"},
-  };
-  for (const auto& [bad, logged] : kBadSections) {
-    EXPECT_FALSE(Load("x\n" + kMotionA + bad + kMotionZ)) << bad;
-    const Level* level = reader.GetLevel();
-    EXPECT_EQ(std::make_tuple(level->motions.size(), level->characters.size(), MotionMap().count("z")),
-              std::make_tuple(1u, 0u, 0u))
-        << bad;
-    EXPECT_NE(ReadFile("log.txt").find(std::string("LoadScene: test.sce ") + logged), std::string::npos) << logged;
-  }
-  EXPECT_EQ(scenetest_Motion("e")->frameCount, -1);
-  EXPECT_EQ(scenetest_Character("lonely"), "0 0 0 | a playing");
-}
-
-TEST_F(SceneReaderTest, DataSetsControllersEnabledAndNumbers) {
-  ASSERT_TRUE(Load("x\n" + kMotionA +
+                   "DefaultRootMotion: missing 1\nEnabled: 0\nEND\n" + kMotionA +
                    "* MotionDataSet\nID: 2\nIdleMotion: a\nAttackMotion: a\nEND\n"
                    "* MotionDataSet\nID: 2\nIdleMotion: nothing\nAttackMotion: nothing\nEND\n"
                    "* MotionDataSet\nID: -99999999999999999999\nIdleMotion: a\nAttackMotion: a\nEND\n"
@@ -172,14 +90,28 @@ TEST_F(SceneReaderTest, DataSetsControllersEnabledAndNumbers) {
                    "* Character\nCharacterName: N4\nPosition: 5 6 7 8\nGameplayController: -99999999999999\n"
                    "DatasetID: -2147483648\nEND\n"));
   const Level* level = reader.GetLevel();
+  Motion* joined = scenetest_Motion("joined");
+  Motion* single = scenetest_Motion("single");
+  ASSERT_EQ(level->motions, (std::vector<Motion*>{joined, single, scenetest_Motion("a")}));
+  // Three files, with and without blanks after the commas, joined in order
+  // at the scene's scale.
+  ASSERT_EQ(joined->segmentEnds, (std::vector<int>{3, 5, 9}));
+  EXPECT_FLOAT_EQ(joined->frames[8].root.x, 23 * 0.06f);
+  EXPECT_EQ(std::make_pair(joined->bodyWeights, single->bodyWeights), std::make_pair(2, 4));
+  // The set counts although its defensive motion is not loaded.
+  ASSERT_EQ(level->dataSets.size(), 6u);
+  const MotionDataSetRecord& set = level->dataSets[0];
+  EXPECT_EQ(std::tie(set.id, set.attack, set.defensive, set.idle), std::make_tuple(7, joined, nullptr, single));
   // The id saturates; "+12abc" reads as 12.
-  EXPECT_EQ(std::make_pair(level->dataSets[2].id, level->dataSets[3].id), std::make_pair(-2147483647 - 1, 12));
+  EXPECT_EQ(std::make_pair(level->dataSets[3].id, level->dataSets[4].id), std::make_pair(-2147483647 - 1, 12));
   // No data set 1, or one without an idle motion: no controller, and the
   // default motion is not used either.
   // A number out of the float range, not finite or with characters behind it
   // ends the reading there (the last gives its value first); missing numbers
   // stay 0; a huge graph type gives no graph.
   const std::pair<const char*, const char*> expected[] = {
+      {"walker", "1.5 -2 3 | joined playing | single playing, graph"},
+      {"boxer", "0 0 0 | single playing, graph | controller"},
       {"noset", "0 0 0"}, {"noidle", "0 0 0"}, {"paused", "0 0 0 | a stopped"},
       {"n1", "0 0 0 | a playing"}, {"n2", "-0.25 0 0"}, {"n3", "25 3 0 | a playing, graph | controller"},
       {"n4", "5 6 7"}};
