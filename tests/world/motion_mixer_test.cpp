@@ -11,6 +11,7 @@
 #include <string>
 #include <tuple>
 
+#include "core/console_variable.h"
 #include "graph/motion_controller.h"
 #include "input/input_state.h"
 #include "motion/motion.h"
@@ -25,6 +26,10 @@ namespace {
 // the Euler angles read back from the rotations are the ones put in.
 Vector3 AnglesA(int f, int j) { return Vector3(2.0f * f + j, 0.5f * j - 5.0f, 20.0f - j + f); }
 Vector3 AnglesB(int f, int j) { return Vector3(40.0f - j - 3.0f * f, 15.0f + f, j - 30.0f); }
+
+// Registered before any test, so that the mixer's own handle and the test's
+// name the same variable in every test.
+ConsoleVariable<int> g_quatBlend("controller.quatBlend", 0);
 
 // The small skeleton, a mixer posing it and the manual clock.
 class MixerTest : public ::testing::Test {
@@ -54,10 +59,16 @@ class MixerTest : public ::testing::Test {
     mixer->Apply();
   }
   // Each axis a bone of joints from..to rotates about must hold
-  // AnglesA(frameA) (1 - shareB) + AnglesB(frameB) shareB; the others 0.
-  void ExpectJoints(int from, int to, int frameA, int frameB, float shareB, const char* what) {
+  // AnglesA(frameA) (1 - shareB) + AnglesB(frameB) shareB, or with `slerp`
+  // the angles of the rotation shareB of the way between the two; the
+  // others 0.
+  void ExpectJoints(int from, int to, int frameA, int frameB, float shareB, const char* what, bool slerp = false) {
     for (int j = from; j <= to; ++j) {
-      const Vector3 w = Lerp(shareB, AnglesA(frameA, j), AnglesB(frameB, j));
+      const Vector3 ea = AnglesA(frameA, j), eb = AnglesB(frameB, j);
+      Vector3 w = Lerp(shareB, ea, eb);
+      Quaternion q;
+      Slerp(shareB, Quaternion(ea.x, ea.y, ea.z), Quaternion(eb.x, eb.y, eb.z), &q);
+      if (slerp) q.GetEuler(&w);
       const Bone& b = skeleton->bones[j];
       const Vector3 want(b.dofRx ? w.x : 0, b.dofRy ? w.y : 0, b.dofRz ? w.z : 0);
       EXPECT_LT(Distance(Vector3(b.rx, b.ry, b.rz), want), 3e-3f) << what << ", joint " << j;
@@ -117,7 +128,6 @@ TEST_F(MixerTest, EulerBlendIsThePlainMeanOnTheJointsBothWeigh) {
   mixer->SetSecondary(second);
   second->speed = 2.0f;
   Apply(5);
-  ASSERT_EQ(std::make_pair(first->currentFrame, second->currentFrame), std::make_pair(5, 10));
   // The root stays the primary's: position and orientation.
   EXPECT_LT(Distance(skeleton->rootPosition, Vector3(0.5f, 1.0f, -1.0f)), 1e-6f);
   ExpectJoints(0, 0, 5, 10, 0.0f, "root");
@@ -134,6 +144,15 @@ TEST_F(MixerTest, EulerBlendIsThePlainMeanOnTheJointsBothWeigh) {
   Apply(2);
   ExpectJoints(1, 11, 2, 2, 0.5f, "code 3 mean");
   ExpectJoints(12, 30, 2, 2, 0.0f, "code 3 zero weights");
+  // "controller.quatBlend" 1: each joint slerps from the primary's frame to
+  // the secondary's by the secondary's weight alone (code 2: 0.2 on joint
+  // 12, 0.8 on joint 18).
+  g_quatBlend = 1;
+  mixer->SetSecondary(Clip("b2", 2, AnglesB)->CreateController(0));
+  Apply(1);
+  g_quatBlend = 0;
+  ExpectJoints(12, 12, 3, 1, 0.2f, "slerp", true);
+  ExpectJoints(18, 18, 3, 1, 0.8f, "slerp", true);
 }
 
 TEST_F(MixerTest, UnknownCodesUseTheWholeBodyTableAndAreLoggedOnce) {
