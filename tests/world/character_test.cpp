@@ -47,10 +47,8 @@ TEST(CharacterTest, FirstFrameKeepsThePlaceAndLaterFramesAddTheRootTravel) {
   const Vector3 roots[3] = {{10.0f, 0.9f, -4.0f}, {10.5f, 1.1f, -3.25f}, {11.0f, 1.0f, -2.5f}};
   const Quaternion turns[3] = {{20.0f, 30.0f, 10.0f}, {0.0f, 45.0f, 0.0f}, {-15.0f, 100.0f, 5.0f}};
   for (int f = 0; f < 3; ++f) {
-    Posture posture;
-    posture.root = roots[f];
-    posture.rotation[0] = turns[f];
-    motion.SetPosture(f, posture);
+    motion.frames[f].root = roots[f];
+    motion.frames[f].rotation[0] = turns[f];
   }
   std::unique_ptr<MotionController> player(motion.CreateController(0));
   Character walker("walker", 6);
@@ -110,11 +108,9 @@ TEST_F(CharacterDrawTest, BonesLieWhereTheSkeletonPutsThemAndTheListsAreBuiltOnc
   if (!gl.Create(200, 200)) TAVRIN_SKIP_TEST(gl.error());
   Character posed("posed", 6);
   Motion pose("pose", 1, 0);
-  Posture posture;
-  posture.root = Vector3(3.0f, 0.95f, 7.0f);
-  posture.rotation[0] = Quaternion(10, 40, -5);
-  posture.rotation[2] = Quaternion(-50, 20, 15);
-  pose.SetPosture(0, posture);
+  pose.frames[0].root = Vector3(3.0f, 0.95f, 7.0f);
+  pose.frames[0].rotation[0] = Quaternion(10, 40, -5);
+  pose.frames[0].rotation[2] = Quaternion(-50, 20, 15);
   std::unique_ptr<MotionController> player(pose.CreateController(0));
   posed.SetPosition(Vector3(-1.0f, 0.0f, 0.5f));
   posed.GetMixer()->SetPrimary(player.get());

@@ -45,10 +45,9 @@ class MixerTest : public ::testing::Test {
   static Motion* Clip(const std::string& name, int code, Vector3 (*angles)(int, int)) {
     auto* motion = new Motion(name, 100, code);
     for (int f = 0; f < 100; ++f) {
-      Posture p;
+      Posture& p = motion->frames[f];
       p.root = Vector3(f * 0.1f, 1.0f, -f * 0.2f);
       for (int j = 0; j < kJointCount; ++j) p.rotation[j] = Quaternion(angles(f, j).x, angles(f, j).y, angles(f, j).z);
-      motion->SetPosture(f, p);
     }
     return motion;
   }

@@ -118,4 +118,63 @@ TEST_F(SceneReaderTest, ReadsMotionsDataSetsCharactersAndNumbers) {
   for (const auto& [name, description] : expected) EXPECT_EQ(scenetest_Character(name), description);
 }
 
+TEST_F(SceneReaderTest, HeaderFirstLineAndLineRules) {
+  const std::string header = kSceneHeader;
+  // Refused whether its line ends in LF, CRLF or nothing; nothing is created.
+  for (const std::string& tail : {"\n" + kMotionA, "\r\n" + kMotionA, std::string()}) EXPECT_FALSE(Load(header + tail));
+  EXPECT_TRUE(MotionMap().empty());
+  // A first line that only resembles the header is passed over. Without the
+  // blank "*MotionData" names no section; a value holding "End" ends the
+  // section at that line, whose key is not read. Key and value keep trailing
+  // blanks: "MotionName " is no key.
+  ASSERT_TRUE(Load(header + " \n*MotionData\nMotionName: Lost\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n*\n" + kMotionA +
+                   "* Character\nCharacterName: Early\nPosition: 4 5 6\nDefaultRootMotion: Endgame 1\n"
+                   "CharacterName: never read\nEND\n"));
+  EXPECT_EQ(MotionMap().size(), 1u);
+  EXPECT_EQ(scenetest_Character("early"), "4 5 6");
+  // A NUL byte ends a line's text: the word END behind it does not end the
+  // section, and the file name is the part before it.
+  const char text[] = "x\n* MotionData\nMotionName: Nul\0END\nAMCFiles: a.amc\0.q\nBodyWeights: 1\0 2\nEND\n";
+  ASSERT_TRUE(Load(std::string(text, sizeof text - 1)));
+  EXPECT_EQ(scenetest_Motion("nul")->resourceNames, std::vector<std::string>{"data/motions/a.amc"});
+}
+
+TEST_F(SceneReaderTest, FailingSectionsAreLoggedAndEndTheLoadKeepingWhatCameBefore) {
+  // Every scene: line 1, motion A (lines 2 to 6), the bad section from line
+  // 7 on, then a motion Z that must never be read.
+  const std::string kMotionZ = "* MotionData\nMotionName: Z\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n";
+  const std::pair<const char*, const char*> kBadSections[] = {
+      {"* MotionData\nMotionName: E\nAMCFiles a.amc\nBodyWeights: 0\nEND\n", "line 9: \"AMCFiles a.amc\" in the"},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nColour: red\nEND\n", "line 10: unknown key \"Colour\" in the"},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nEND\n", "line 10: the MotionData section of line 7 has 2 key"},
+      {"* MotionData\nMotionName: E\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 12: the Mo"},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\n",  // no END: Z's lines are keys
+       "line 11: \"* MotionData\" in the MotionData section of line 7 is no"},
+      {"* MotionDataSet\nID: 3\nEND\n", "line 9: the MotionDataSet section of line 7 has 1 key lines; it"},
+      {"* Character\nCharacterName: E\nEND\n", "line 9: the Character section of line 7 has 1"},
+      // Names and files that would lead the program's files out of the
+      // working folder.
+      {"* MotionData\nMotionName: ../e\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 8: the motion name \"../e\""},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc, x/../../a.amc\nBodyWeights: 0\nEND\n",
+       "line 9: \"x/../../a.amc\" leads outside data/motions/"},
+      // A first file that cannot be loaded (the motion stays registered,
+      // marked as failed); a default motion that is not loaded (after the
+      // character was made: it stays in the world).
+      {"* MotionData\nMotionName: E\nAMCFiles: gone.amc\nBodyWeights: 0\nEND\n",
+       "line 9: motion E: its first file gone.amc could not be loaded"},
+      {"* Character\nCharacterName: Lonely\nDefaultRootMotion: a 0\nDefaultBlendMotion: missing 0\nEND\n",
+       "line 10: unknown motion \"missing\"; the rest"},
+  };
+  for (const auto& [bad, logged] : kBadSections) {
+    EXPECT_FALSE(Load("x\n" + kMotionA + bad + kMotionZ)) << bad;
+    const Level* level = reader.GetLevel();
+    EXPECT_EQ(std::make_tuple(level->motions.size(), level->characters.size(), MotionMap().count("z")),
+              std::make_tuple(1u, 0u, 0u))
+        << bad;
+    EXPECT_NE(ReadFile("log.txt").find(std::string("LoadScene: test.sce ") + logged), std::string::npos) << logged;
+  }
+  EXPECT_EQ(scenetest_Motion("e")->frameCount, -1);
+  EXPECT_EQ(scenetest_Character("lonely"), "0 0 0 | a playing");
+}
+
 }  // namespace
