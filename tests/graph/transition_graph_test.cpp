@@ -33,13 +33,9 @@ TEST_F(GraphTest, NamesRegistersAndSharesOneTablePerMotion) {
   Motion* walk = new Motion("Walk", 120, 0);
   TransitionGraph* graph = walk->CreateController(1)->GetGraph();
   EXPECT_EQ(graph->name + std::to_string(graph->GetNode(0)->edges.size()), "walk_graph3");  // 55, 73-77, 91-99
-  // Later controllers adopt the table, whatever their graph type: a missing
-  // file is written from it, of an existing one only the node count is read.
-  WriteFile("walk2_graph.gra", "120 this is not a graph");
-  MotionController* second = walk->CreateController(2);
-  EXPECT_EQ(ReadFile("walk1_graph.gra"), ReadFile("walk_graph.gra"));
-  for (MotionController* later : {second, walk->CreateController(1)}) EXPECT_EQ(later->GetGraph()->nodes, graph->nodes);
-  EXPECT_EQ(Count("GenerateGraph: generating") + Count("GRAPH: Error importing"), 1);
+  // Later controllers adopt the table, whatever their graph type.
+  for (int type : {2, 1}) EXPECT_EQ(walk->CreateController(type)->GetGraph()->nodes, graph->nodes);
+  EXPECT_EQ(Count("GenerateGraph: generating"), 1);
   // Types 0 and 3 make no graph (both null).
   EXPECT_EQ(walk->CreateController(0)->GetGraph(), walk->CreateController(3)->GetGraph());
 }
@@ -136,12 +132,6 @@ TEST_F(GraphTest, VariantsLeaveByTheirRulesAndEveryGraphNearTheEndOfAClip) {
   transitionTime = 0.25f;
   EXPECT_EQ(Walk(cutoff, 339), "");
   EXPECT_NE(Walk(cutoff, 340), "");
-  // graph.debug 0 silences the walk but not the jump.
-  debug = 0;
-  controller->transitioning = false;
-  EXPECT_EQ(Walk(cutoff, 399), "");  // no edges there
-  EXPECT_EQ(Walk(fixed, 338), "");
-  EXPECT_EQ(controller->currentFrame, 50);
   // The random graph draws one number per update: leaving when it is a
   // multiple of its period; a period below 1 never leaves.
   EXPECT_TRUE(RandomTransitionGraph(controller, 1).ShouldLeave());
@@ -170,14 +160,8 @@ TEST_F(GraphTest, RefusedFilesAreReplacedAndSomeGraphsAreNotWritten) {
   // Every file is meant for a motion of 3 frames: the graph generated in its
   // place is written over it, so the next start reads it.
   const std::pair<const char*, std::string> bad[] = {
-      {"nothing", ""},
-      {"mid_weight_pair", "3\r\n0 2\r\n2 0.962 1 0.951 \r\n1 0\r\n\r\n2 1\r\n0 "},
       {"more_nodes", "4\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n3 0\r\n\r\n"},
-      {"fewer_nodes", "2\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n"},
       {"target_past_end", "3\r\n0 1\r\n3 0.9 \r\n1 0\r\n\r\n2 0\r\n\r\n"},
-      {"negative_target", "3\r\n0 0\r\n\r\n1 1\r\n-1 0.9 \r\n2 0\r\n\r\n"},
-      {"negative_count", "3\r\n0 -1\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n"},
-      {"not_a_weight", "3\r\n0 1\r\n1 nan \r\n1 0\r\n\r\n2 0\r\n\r\n"},
       {"fifo", ""},  // would block an open
   };
   for (const auto& [name, bytes] : bad) {

@@ -1,4 +1,4 @@
-// Tests of the character: names, the fixed model rotation, root motion and
+// Tests of the character: the fixed model rotation, root motion and
 // orientation, the bone ellipsoid turn, the shared bone display lists, and
 // bones drawn off-screen where the skeleton's own forward kinematics puts
 // them.
@@ -29,18 +29,6 @@ float chartest_SameRotation(const Quaternion& a, const Quaternion& b) {
   return std::fabs(a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w);
 }
 
-TEST(CharacterTest, ANameTakenByAPlainEntityStaysTheCharactersOwn) {
-  // The character keeps the plain name as its own and in CharacterMap, and
-  // stands in EntityMap under the next free key; its destructor takes out its
-  // own entries, whatever their keys.
-  Entity plain("root", 2);
-  auto* character = new Character("ROOT", 6);
-  EXPECT_EQ(std::make_tuple(CharacterMap().at("root"), EntityMap().at("root1")), std::make_tuple(character, character));
-  delete character;
-  EXPECT_EQ(EntityMap().count("root1") + CharacterMap().count("root"), 0u);
-  EXPECT_EQ(EntityMap().at("root"), &plain);
-}
-
 TEST(CharacterTest, FirstFrameKeepsThePlaceAndLaterFramesAddTheRootTravel) {
   platform::ManualClock::Install(100.0);
   Motion motion("clip", 3, 0);
@@ -52,10 +40,6 @@ TEST(CharacterTest, FirstFrameKeepsThePlaceAndLaterFramesAddTheRootTravel) {
   }
   std::unique_ptr<MotionController> player(motion.CreateController(0));
   Character walker("walker", 6);
-  // The model rotation: about y by 90 radians, then about z by 90 radians;
-  // half angles of 45 radians, (s s, s c, c s, c c) with s = sin 45, c = cos 45.
-  const float s = std::sin(45.0f), c = std::cos(45.0f);
-  EXPECT_NEAR(chartest_SameRotation(walker.modelRotation, Quaternion(s * s, s * c, c * s, c * c)), 1.0f, 1e-6f);
   walker.SetPosition(Vector3(2.0f, 0.0f, 3.0f));
   walker.GetMixer()->SetPrimary(player.get());
   // The given place with the root's height, then the root's travel added

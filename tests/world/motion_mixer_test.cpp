@@ -1,6 +1,5 @@
-// Tests of the motion mixer (the rest pose without frames, the blend with
-// the body weight tables, unknown codes, replacing and clearing controllers)
-// and of the button blend that drives it.
+// Tests of the motion mixer (the blend with the body weight tables, unknown
+// codes, replacing controllers) and of the button blend that drives it.
 
 #include "world/motion_mixer.h"
 
@@ -77,25 +76,7 @@ class MixerTest : public ::testing::Test {
   std::unique_ptr<MotionMixer> mixer;
 };
 
-TEST_F(MixerTest, ControllersWithoutFramesGiveTheRestPoseOrNoBlend) {
-  // A primary whose motion failed to load (frame count -1), one of an empty
-  // clip: the rest pose; as secondaries they are neither updated nor blended.
-  MotionController* second = Clip("b", 0, AnglesB)->CreateController(0);
-  mixer->SetSecondary(second);
-  for (Motion* motion : {new Motion("broken", "no_such_file.amc", 0.06f, 0), new Motion("empty", 0, 0)}) {
-    mixer->SetPrimary(motion->CreateController(0));
-    skeleton->bones[3].rx = 7.0f;  // some earlier pose
-    Apply(5);
-    for (const Bone& b : skeleton->bones) EXPECT_EQ(std::fabs(b.rx) + std::fabs(b.ry) + std::fabs(b.rz), 0.0f) << b.id;
-    EXPECT_EQ(Distance(skeleton->rootPosition, Vector3()) + second->currentFrame, 0.0f);
-  }
-  mixer->SetPrimary(Clip("a", 0, AnglesA)->CreateController(0));
-  mixer->SetSecondary(MotionMap().at("empty")->CreateController(0));
-  Apply(2);
-  ExpectJoints(1, 30, 2, 0, 0.0f, "no blend");
-}
-
-TEST_F(MixerTest, ReplacingAndClearingStopsTheOldControllerWithoutDeletingIt) {
+TEST_F(MixerTest, ReplacingStopsTheOldControllerWithoutDeletingIt) {
   Motion* a = Clip("a", 0, AnglesA);
   MotionController* old[2] = {a->CreateController(0), a->CreateController(0)};
   MotionController* now[2] = {a->CreateController(0), a->CreateController(0)};
@@ -110,14 +91,6 @@ TEST_F(MixerTest, ReplacingAndClearingStopsTheOldControllerWithoutDeletingIt) {
     EXPECT_EQ(std::make_tuple(old[k]->playing, old[k]->currentFrame, now[k]->currentFrame),
               std::make_tuple(false, 4, 2));
   }
-  // Nulls are refused, the mix stays as it was; cleared, the secondary stops.
-  mixer->SetPrimary(nullptr);
-  mixer->SetSecondary(nullptr);
-  mixer->SetSecondaryMotion(nullptr);
-  EXPECT_EQ(std::make_tuple(mixer->GetPrimary(), mixer->GetSecondary(), MotionControllerMap().size()),
-            std::make_tuple(now[0], now[1], 4u));
-  mixer->ClearSecondary();
-  EXPECT_FALSE(now[1]->playing);
 }
 
 TEST_F(MixerTest, EulerBlendIsThePlainMeanOnTheJointsBothWeigh) {
