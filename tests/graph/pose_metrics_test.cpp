@@ -45,8 +45,7 @@ TEST_F(PoseMetricsTest, MetricsMatchThePlainLoopsAndWindowsMustFit) {
   MotionController& c = *SwayingClip(120);
   const Posture* frames = c.GetMotion()->frames;
   const float thresholds[3] = {0.95f, 0.464f, 0.95f};
-  // Windows of 18 frames: starts 0 to 102 fit in 120 frames. 0.35 s gives
-  // 0.35f * 120 = 41.99999...: windows of 41 frames, not 42.
+  // Windows of 18 frames: starts 0 to 102 fit in 120 frames.
   const int inside[][2] = {{0, 60}, {60, 0}, {13, 77}, {101, 3}, {0, 102}};
   const int outside[][2] = {{103, 0}, {0, 103}, {-1, 20}, {20, -1}, {2147483647, 0}};
   for (int metric = 0; metric < 3; ++metric) {
@@ -59,9 +58,6 @@ TEST_F(PoseMetricsTest, MetricsMatchThePlainLoopsAndWindowsMustFit) {
       EXPECT_EQ(c.EvaluateTransition(p[0], p[1]), 0.0f) << metric << ": " << p[0] << ", " << p[1];
       EXPECT_EQ(static_cast<float>(threshold), thresholds[metric]);  // written all the same
     }
-    transitionTime = 0.35f;
-    EXPECT_EQ(c.EvaluateTransition(3, 79), Reference(metric, frames, c.markerCache, 3, 79, 41)) << metric;
-    EXPECT_EQ(c.EvaluateTransition(80, 0), 0.0f) << metric;
     // No window: nothing to compare (the dot products have no mean).
     transitionTime = 0.005f;
     EXPECT_EQ(c.EvaluateTransition(119, 5), metric == 1 ? 0.0f : 1.0f) << metric;

@@ -24,14 +24,13 @@ TEST_F(MotionTest, FramesRunToTheEndOfTheTextOrToAnError) {
   EXPECT_NEAR(clip->frames[0].rotation[3].x, std::sin(TinyValue(0, 3, 0) * M_PI / 360.0), 1e-7);
   EXPECT_EQ(clip->frames[0].rotation[3].y, 0.0f);
   // Sound edits of a clip's text keep every frame and the clip is cached:
-  // a line of blanks and empty lines, a last line without its line feed, a
-  // tab and blanks between words, the header alone. After an error the frames read soundly before
+  // a line of blanks and empty lines, a tab and blanks between words, the
+  // header alone. After an error the frames read soundly before
   // it are kept, the error is logged with the file and the line, and nothing
   // is cached, so that the next load reports it again.
   struct Case { int frames; const char *find, *replace; int kept; const char* logged; };
   const Case cases[] = {
       {2, "\n2\n", "\n   \n\n\n2\n", 2, nullptr},
-      {2, "rthumb 9 9.5\n", "rthumb 9 9.5", 2, nullptr},
       {2, "lfemur ", "lfemur\t   ", 2, nullptr},
       {0, "", "", 0, nullptr},
       {2, ":DEGREES", ":RADIANS", 0, "has no \":DEGREES\" line; no frames are read"},
@@ -77,8 +76,6 @@ TEST_F(MotionTest, NamesFailedLoadsAndFileNames) {
   Motion a("Walk", "walk.amc", 0.06f, 4);
   Motion b("walk", "walk.amc", 0.06f, 5);  // a body weight code past 4 gives 0
   EXPECT_EQ(a.name + " " + b.name + " " + std::to_string(a.bodyWeights * 10 + b.bodyWeights), "walk walk1 40");
-  Motion missing("Gone", "gone.amc", 0.06f, 0);
-  EXPECT_EQ(MotionMap().at("gone"), &missing);
   // Names that lead out of the motion folder are refused, even when they
   // come back to a file in it; a name cut short at a NUL byte would reach
   // the motion file itself, and a cache written there would replace it.
@@ -139,14 +136,6 @@ TEST_F(MotionTest, APostureCacheIsReadOnlyWhenWhole) {
     WriteFile("data/motions/x.bin", bytes);
     EXPECT_EQ(first.ReadBinaryPostures("data/motions/x.bin"), result) << bytes.substr(0, 12);
   }
-  // A cache that is not whole: without the text the motion fails; with it,
-  // the text is parsed and the cache rewritten whole.
-  WriteFile("data/motions/walk.bin", good + "x");
-  EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, -1);
-  fs::rename("walk.amc", "data/motions/walk.amc");
-  EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, 2);
-  EXPECT_EQ(CountLogged("ReadBinaryPostures: Error reading data/motions/walk.bin"), 2);
-  EXPECT_EQ(ReadFile("data/motions/walk.bin"), good);
 }
 
 TEST_F(MotionTest, CachesOlderThanTheTextOrTheSkeletonAreMadeAgain) {

@@ -1,5 +1,5 @@
-// Tests of the motion mixer (the blend with the body weight tables, unknown
-// codes, replacing controllers) and of the button blend that drives it.
+// Tests of the motion mixer (the blend with the body weight tables,
+// replacing controllers) and of the button blend that drives it.
 
 #include "world/motion_mixer.h"
 
@@ -116,6 +116,7 @@ TEST_F(MixerTest, EulerBlendIsThePlainMeanOnTheJointsBothWeigh) {
   Apply(2);
   ExpectJoints(1, 11, 2, 2, 0.5f, "code 3 mean");
   ExpectJoints(12, 30, 2, 2, 0.0f, "code 3 zero weights");
+  for (int code : {-1, 5}) EXPECT_EQ(GetBodyWeightTable(code), nullptr) << code;
   // "controller.quatBlend" 1: each joint slerps from the primary's frame to
   // the secondary's by the secondary's weight alone (code 2: 0.2 on joint
   // 12, 0.8 on joint 18).
@@ -125,20 +126,6 @@ TEST_F(MixerTest, EulerBlendIsThePlainMeanOnTheJointsBothWeigh) {
   g_quatBlend = 0;
   ExpectJoints(12, 12, 3, 1, 0.2f, "slerp", true);
   ExpectJoints(18, 18, 3, 1, 0.8f, "slerp", true);
-}
-
-TEST_F(MixerTest, UnknownCodesUseTheWholeBodyTableAndAreLoggedOnce) {
-  for (int code : {-1, 5}) EXPECT_EQ(GetBodyWeightTable(code), nullptr) << code;
-  Motion* b = Clip("b", 0, AnglesB);
-  b->bodyWeights = 7;  // set behind the loader's back
-  mixer->SetPrimary(Clip("a", 3, AnglesA)->CreateController(0));
-  mixer->SetSecondary(b->CreateController(0));
-  Apply(4);
-  Apply(4);
-  ExpectJoints(1, 11, 8, 8, 0.5f, "tables 3 and 0");
-  ExpectJoints(12, 30, 8, 8, 1.0f, "tables 3 and 0");
-  const std::string log = testing_support::ReadFile("log.txt"), line = "body weights code 7 ";
-  EXPECT_TRUE(log.find(line) != log.npos && log.find(line) == log.rfind(line)) << log;  // once
 }
 
 TEST_F(MixerTest, OnlyTheButtonsEdgesChangeTheMixOfEveryCharacter) {
