@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 
 #include "tests/graph/graph_fixture.h"
 #include "tests/support/plain_graph.h"
 #include "tests/support/real_clips.h"
-#include "tests/support/tiny_skeleton.h"
 
 namespace {
 
@@ -64,19 +62,6 @@ TEST_F(PoseMetricsTest, MetricsMatchThePlainLoopsAndWindowsMustFit) {
     EXPECT_EQ(c.EvaluateTransition(120, 5), 0.0f) << metric;
     transitionTime = 0.15f;
   }
-}
-
-TEST_F(PoseMetricsTest, JointPositionsWithoutACache) {
-  // A motion made in memory has no ".mpos" cache: with a skeleton the
-  // positions are computed from the postures, as the cache would hold them.
-  evalType = 2;
-  ASSERT_TRUE(testing_support::WriteTinySkeleton(testing_support::TiltedBone));
-  MotionController& d = *SwayingClip(60);
-  std::unique_ptr<MarkerSet[]> expected(new MarkerSet[60]);
-  for (int i = 0; i < 60; ++i) expected[i].ComputeFromPosture(d.GetMotion()->frames[i]);
-  delete[] d.markerCache;
-  d.markerCache = nullptr;
-  EXPECT_EQ(d.EvaluateTransition(10, 30), Reference(2, d.GetMotion()->frames, expected.get(), 10, 30, 18));
 }
 
 // One motion joined from two walks (02_01, 343 frames, and 02_02, 298

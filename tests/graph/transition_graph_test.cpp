@@ -1,5 +1,4 @@
-// Transition graphs on hand-made motions: naming and table sharing, the
-// generator at the bounds of its rules (the metrics' exactness on real data
+// Transition graphs on hand-made motions: the generator at the bounds of its rules (the metrics' exactness on real data
 // is in pose_metrics_test.cpp), motions without frames, the walk's two
 // triggers, and the ".gra" file (the fuzz target reads arbitrary files and
 // round-trips what it writes).
@@ -28,17 +27,6 @@ class GraphTest : public GraphFixture {
     return g_lines.empty() ? "" : g_lines.back() + (g_lines.size() > 1 ? " and more" : "");
   }
 };
-
-TEST_F(GraphTest, NamesRegistersAndSharesOneTablePerMotion) {
-  Motion* walk = new Motion("Walk", 120, 0);
-  TransitionGraph* graph = walk->CreateController(1)->GetGraph();
-  EXPECT_EQ(graph->name + std::to_string(graph->GetNode(0)->edges.size()), "walk_graph3");  // 55, 73-77, 91-99
-  // Later controllers adopt the table, whatever their graph type.
-  for (int type : {2, 1}) EXPECT_EQ(walk->CreateController(type)->GetGraph()->nodes, graph->nodes);
-  EXPECT_EQ(Count("GenerateGraph: generating"), 1);
-  // Types 0 and 3 make no graph (both null).
-  EXPECT_EQ(walk->CreateController(0)->GetGraph(), walk->CreateController(3)->GetGraph());
-}
 
 TEST_F(GraphTest, GeneratorFollowsThePlainRulesToTheirBounds) {
   // Two clips of 500 and 400 frames, every pair an edge (type 5), and the

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "console/gl_console.h"
-#include "core/console_variable.h"
 #include "platform/clock.h"
 #include "platform/gl_context.h"
 #include "render/gl_font.h"
@@ -88,11 +87,6 @@ TEST_F(RenderTest, FPSCountsFramesPerSecondAndDrawsTheRate) {
   EXPECT_EQ(frame(0.0), reference("0.00 FPS"));
   for (int k = 1; k < 64; ++k) frame(1.0 / 64.0);
   EXPECT_EQ(frame(1.0 / 64.0), reference("64.00 FPS"));
-  // stats.fps 0: no counting and no text.
-  ConsoleVariable<int> statsFps("stats.fps", 1);
-  statsFps = 0;
-  EXPECT_EQ(frame(1.0 / 64.0), reference(""));
-  EXPECT_EQ(GetFrameCounter(), 0);
 }
 
 TEST_F(RenderTest, FrameDrawsTheGroundAndKeepsTheViewWithoutACamera) {

@@ -10,7 +10,6 @@
 
 #include <cmath>
 #include <memory>
-#include <tuple>
 
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
