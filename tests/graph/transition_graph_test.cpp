@@ -102,7 +102,10 @@ TEST_F(GraphTest, VariantsLeaveByTheirRulesAndEveryGraphNearTheEndOfAClip) {
     controller->transitioning = false;
     EXPECT_EQ(Walk(cutoff, frame), logged);
   }
+  // The window is read at every update: 0.25 s is W = 30, 2 W = 60 frames.
   transitionTime = 0.25f;
+  EXPECT_EQ(Walk(cutoff, 339), "");
+  EXPECT_NE(Walk(cutoff, 340), "");
   // The random graph draws one number per update: leaving when it is a
   // multiple of its period; a period below 1 never leaves.
   EXPECT_TRUE(RandomTransitionGraph(controller, 1).ShouldLeave());

@@ -72,7 +72,6 @@ TEST_F(SceneReaderTest, ReadsMotionsDataSetsCharactersAndNumbers) {
                    "* Character\nCharacterName: Walker\nPosition: 1.5 -2 +3\n"
                    "DefaultRootMotion: Joined 0\nDefaultBlendMotion: single 1\nEND\n" + kMotionA +
                    "* MotionDataSet\nID: -99999999999999999999\nIdleMotion: a\nAttackMotion: a\nEND\n"
-                   "* Character\nCharacterName: NoSet\nGameplayController: 0\nDatasetID: 1\nDefaultRootMotion: a\nEND\n"
                    "* Character\nCharacterName: Paused\nGameplayController: 0\nDefaultRootMotion: a\nEnabled: 0\nEND\n"
                    "* Character\nCharacterName: N3\nPosition: 2.5e1 3x 9\nGameplayController: 0\n"
                    "DatasetID: -2147483648\nEND\n"));
@@ -91,12 +90,11 @@ TEST_F(SceneReaderTest, ReadsMotionsDataSetsCharactersAndNumbers) {
   EXPECT_EQ(std::tie(set.id, set.attack, set.defensive, set.idle), std::make_tuple(7, joined, nullptr, single));
   // The id saturates.
   EXPECT_EQ(level->dataSets[1].id, -2147483647 - 1);
-  // No data set 1: no controller, and the default motion is not used either.
   // A number with characters behind it ends the reading there, giving its
   // value first; missing numbers stay 0.
   const std::pair<const char*, const char*> expected[] = {
       {"walker", "1.5 -2 3 | joined playing | single playing, graph"},
-      {"noset", "0 0 0"}, {"paused", "0 0 0 | a stopped"}, {"n3", "25 3 0 | a playing, graph | controller"}};
+      {"paused", "0 0 0 | a stopped"}, {"n3", "25 3 0 | a playing, graph | controller"}};
   for (const auto& [name, description] : expected) EXPECT_EQ(scenetest_Character(name), description);
 }
 
