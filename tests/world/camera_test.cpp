@@ -1,6 +1,6 @@
-// Tests of the entity (moves along its own axes, turns about world up, the
-// matrix for OpenGL) and of the camera: the x-z angle, tracking along the
-// spline, the cases where the step is undefined, and the view it sets.
+// Tests of the entity (moves along its own axes) and of the camera: the x-z
+// angle, tracking along the spline, and the view it sets where it has no
+// heading.
 
 #include "world/camera.h"
 
@@ -54,7 +54,7 @@ class CameraTest : public ::testing::Test {
   platform::OffscreenGLContext gl;
 };
 
-TEST(EntityTest, MoveLocalFollowsTheOwnAxesAndTurnUsesWorldUp) {
+TEST(EntityTest, MoveLocalFollowsTheOwnAxes) {
   Entity e("mover", 2);
   // Own axes are the rows of the row-major rotation. Ry(90) has the rows
   // (c 0 s), (0 1 0), (-s 0 c) with c = 0, s = 1: a move of 3 along the own

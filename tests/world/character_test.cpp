@@ -1,7 +1,6 @@
-// Tests of the character: the fixed model rotation, root motion and
-// orientation, the bone ellipsoid turn, the shared bone display lists, and
-// bones drawn off-screen where the skeleton's own forward kinematics puts
-// them.
+// Tests of the character: root motion and orientation, the bone ellipsoid
+// turn, and bones drawn off-screen where the skeleton's own forward
+// kinematics puts them.
 
 #include "world/character.h"
 
@@ -82,7 +81,7 @@ class CharacterDrawTest : public ::testing::Test {
   platform::OffscreenGLContext gl;
 };
 
-TEST_F(CharacterDrawTest, BonesLieWhereTheSkeletonPutsThemAndTheListsAreBuiltOnce) {
+TEST_F(CharacterDrawTest, BonesLieWhereTheSkeletonPutsThem) {
   // Three bones 0.24 long with turned axis frames: lhipjoint and its sibling
   // rhipjoint from the root, lfemur from lhipjoint; the others empty.
   ASSERT_TRUE(testing_support::WriteTinySkeleton([](int i) {
