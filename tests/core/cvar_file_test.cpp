@@ -63,12 +63,20 @@ TEST(CVarFile, LoadAndSaveTheFileInTheWorkingDirectory) {
   ConsoleVariable<int> spaced("two words", 1), empty("", 2);
   EXPECT_TRUE(SaveCVars());  // in the order of first insertion, not alphabetical
   EXPECT_EQ(ReadFile("cvar.ini"), "2 gl.farclip 80.000000\n1 gl.width 800\n1 gl.height 480\n");
-  // A file made read-only is left whole, silently.
-  const std::string saved = ReadFile("cvar.ini"), logged = ReadFile("log.txt");
-  fs::permissions("cvar.ini", fs::perms::owner_read);
+  // Saved through a link into the file it names, keeping the link; a file
+  // made read-only is left whole, silently, with nothing beside it.
+  fs::create_directory("real");
+  fs::rename("cvar.ini", "real/settings");
+  fs::create_symlink("real/settings", "cvar.ini");
+  height = 9;
+  EXPECT_TRUE(SaveCVars() && fs::is_symlink("cvar.ini"));
+  const std::string saved = ReadFile("real/settings"), logged = ReadFile("log.txt");
+  EXPECT_EQ(saved, "2 gl.farclip 80.000000\n1 gl.width 800\n1 gl.height 9\n");
+  fs::permissions("real/settings", fs::perms::owner_read);
   height = 10;
   EXPECT_FALSE(SaveCVars());
-  EXPECT_EQ(ReadFile("cvar.ini") + ReadFile("log.txt"), saved + logged);
+  EXPECT_EQ(ReadFile("real/settings") + ReadFile("log.txt"), saved + logged);
+  EXPECT_EQ(fs::directory_iterator("real")->path().filename(), "settings");
 }
 
 TEST(CVarFile, AFileThatCannotBeReadIsLoggedAndNeverOverwritten) {

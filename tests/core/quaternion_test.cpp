@@ -94,6 +94,8 @@ TEST(Quaternion, SlerpSubtendsTheFractionAndAngleToIsHalfTheRotationWithoutNaN) 
     EXPECT_NEAR(a.AngleTo(b), full / 2.0, 3e-3);  // plus the small offset's effect
     EXPECT_NEAR(minusA.AngleTo(b), full / 2.0, 3e-3);
   }
+  // acos(|d - 0.00001|): at d = -0.5 that is 1.0471860, where acos(|d| - 0.00001) would give 1.0472091.
+  EXPECT_NEAR(Quaternion(0, 0, 0, 1).AngleTo(Quaternion(0, 0, std::sqrt(0.75f), -0.5f)), 1.0471860, 3e-7);
   const Quaternion longQ(0, 0, 0, 1.01f);  // not quite unit: no NaN
   EXPECT_EQ(longQ.AngleTo(longQ), 0.0f);
   Quaternion out(0, 0, 0, 0);
