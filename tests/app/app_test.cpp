@@ -1,11 +1,8 @@
-// Start-up, frame update and shutdown without a window, and the player
-// strip's transport, slider and speed rules (the controls themselves, and
-// the camera page, are tested in panels_gui_test.cpp).
-#include <gmock/gmock.h>
+// The frame update's order of refreshes, and the player strip's transport,
+// slider and speed rules (the controls themselves, and the camera page, are
+// tested in panels_gui_test.cpp).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -13,14 +10,10 @@
 
 #include "app/app_globals.h"
 #include "app/player_strip.h"
-#include "console/gl_console.h"
-#include "core/console_variable.h"
-#include "core/singleton.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
 #include "platform/gl_context.h"
 #include "tests/support/skip.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -61,31 +54,6 @@ TEST(GlobalUpdate, RefreshesEveryLivePanelInTheOrderMade) {
   EXPECT_EQ(g_controlPanels, (std::vector<ControlPanelEntry*>{&first, &second, &last}));
 }
 
-// The end-to-end tests start the program on the sample data too; here, what
-// only the inside shows: the order of the steps and one save at shutdown.
-// The scene's objects stay registered, under names no other test uses.
-TEST(GlobalStartUp, TheConsoleComesFirstAndShutdownSavesOnce) {
-  ASSERT_EQ(std::system("\"" MAKE_SAMPLE_DATA_PATH "\" . > /dev/null 2>&1"), 0);
-  testing_support::WriteFile("cvar.ini", "2 camera.hdist 7.250000\n");
-  platform::OffscreenGLContext gl;
-  if (!gl.Create(320, 240)) TAVRIN_SKIP_TEST(gl.error());
-  GlobalInit();
-  // The console existed before the renderer and the scene: their lines are in it.
-  Strings shown;
-  for (const ConsoleLine& line : g_console->lines) shown.push_back(line.text);
-  EXPECT_THAT(shown, testing::Contains("RenderInit: Loaded OpenGL Extensions SUCCESSFULLY"));
-  EXPECT_THAT(shown, testing::Contains(testing::StartsWith("Done Loading Motion walk.amc")));
-  EXPECT_FLOAT_EQ(ConsoleVariable<float>("camera.hdist", 1.0f), 7.25f);
-  GlobalShutdown();
-  EXPECT_EQ(g_console, nullptr);
-  EXPECT_EQ(Singleton::Instance(), nullptr);
-  EXPECT_THAT(testing_support::ReadFile("cvar.ini"), testing::HasSubstr("2 camera.hdist 7.250000\n"));
-  // A second shutdown finds nothing left to delete and writes nothing.
-  std::filesystem::remove("cvar.ini");
-  GlobalShutdown();
-  EXPECT_FALSE(std::filesystem::exists("cvar.ini"));
-}
-
 class PlayerStripTest : public testing::Test {
  protected:
   PlayerStripTest() { strip_.ChooseController(controller_.name); }
@@ -95,21 +63,20 @@ class PlayerStripTest : public testing::Test {
 };
 
 TEST_F(PlayerStripTest, ButtonsRunTheTransportWithTheStepSizeOfEachPress) {
-  // Button, step size, frame before and after the press, playing after it;
-  // a step size of 0 or less from "cvar.ini" keeps the frame in the motion.
-  const std::tuple<int, int, int, int, bool> cases[] = {
-      {kRewindButtonId, 1, 12, 0, false},       {kEndButtonId, 1, 12, 29, false},
-      {kStepBackButtonId, 1, 12, 11, false},    {kStepForwardButtonId, 10, 12, 22, false},
-      {kStepForwardButtonId, 10, 25, 29, false}, {kPauseButtonId, 1, 12, 12, false},
-      {kStopButtonId, 1, 12, 0, false},         {kPlayButtonId, 1, 12, 12, true},
-      {kStepForwardButtonId, -5, 2, 0, false},  {kStepBackButtonId, -2147483647, 1, 29, false},
+  // Button, step size, frame before and after the press, which stops
+  // playback; a step size of 0 or less from "cvar.ini" keeps the frame in
+  // the motion.
+  const std::tuple<int, int, int, int> cases[] = {
+      {kRewindButtonId, 1, 12, 0},        {kEndButtonId, 1, 12, 29},          {kStepBackButtonId, 1, 12, 11},
+      {kStepForwardButtonId, 10, 12, 22}, {kStepForwardButtonId, 10, 25, 29}, {kPauseButtonId, 1, 12, 12},
+      {kStepForwardButtonId, -5, 2, 0},   {kStepBackButtonId, -2147483647, 1, 29},
   };
-  for (const auto& [id, step, from, frame, playing] : cases) {
+  for (const auto& [id, step, from, frame] : cases) {
     strip_.stepSize = step;
     controller_.currentFrame = from;
-    controller_.playing = !playing;
+    controller_.playing = true;
     EXPECT_TRUE(strip_.PressButton(id));
-    EXPECT_EQ(std::make_pair(controller_.currentFrame, controller_.playing), std::make_pair(frame, playing))
+    EXPECT_EQ(std::make_pair(controller_.currentFrame, controller_.playing), std::make_pair(frame, false))
         << "button " << id << ", step " << step << ", from " << from;
   }
   EXPECT_FALSE(strip_.PressButton(kSpeedSpinId));

@@ -87,13 +87,4 @@ TEST_F(ViewInputTest, DragsMoveAndTurnTheCameraOrScrollTheOpenConsole) {
   ExpectCameraAsExpected();
 }
 
-TEST_F(ViewInputTest, PressingAButtonReleasesTheLockOnAndLettingGoRestoresIt) {
-  for (const bool press : {true, false}) {
-    const ViewMouseEvent click{0, 0, press, !press};
-    HandleViewMouse(click);
-    HandleViewMouse(click);  // a second press or release changes nothing
-    EXPECT_EQ(camera_.IsLockedOn(), !press);
-  }
-}
-
 }  // namespace
