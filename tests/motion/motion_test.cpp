@@ -45,9 +45,12 @@ TEST_F(MotionTest, FramesRunToTheEndOfTheTextOrToAnError) {
     EXPECT_EQ(fs::exists(path + ".bin") && fs::exists(path + ".mpos"), c.logged == nullptr) << c.replace;
     EXPECT_TRUE(c.logged == nullptr || LoggedOnce("LoadMotion: " + path + ".amc " + c.logged)) << c.replace;
   }
-  // CR LF line ends read alike.
+  // CR LF line ends read alike, and a last line without its line end counts.
   std::string text;
   for (char c : TinyAmc(2)) text += (c == '\n') ? std::string("\r\n") : std::string(1, c);
+  EXPECT_TRUE(SamePosture(LoadText(text)->frames[1], TinyPosture(1)));
+  text = TinyAmc(2);
+  text.pop_back();
   EXPECT_TRUE(SamePosture(LoadText(text)->frames[1], TinyPosture(1)));
   // An unknown joint name skips its line only: the frame counts and the joint
   // keeps the identity. It is an error all the same: nothing is cached. Ten
@@ -150,6 +153,16 @@ TEST_F(MotionTest, CachesOlderThanTheTextOrTheSkeletonAreMadeAgain) {
     EXPECT_EQ(ReadFile("data/motions/walk.bin"), "3\n" + Bytes(m.frames, 3 * 508)) << newer;
     EXPECT_EQ(CountLogged("DumpMarkerPositions: Done dumping", true), 1) << newer;
   }
+}
+
+// The skeleton cut short before its hierarchy: the bones and their degrees of
+// freedom read, the text parses, but joint positions would be wrong.
+TEST_F(MotionTest, NothingIsCachedFromASkeletonThatDidNotLoadWhole) {
+  const std::string asf = ReadFile("MartialArts.asf");
+  WriteFile("MartialArts.asf", asf.substr(0, asf.find(":hierarchy")));
+  ForgetDefaultSkeletons();
+  EXPECT_EQ(LoadText(TinyAmc(2))->frameCount, 2);
+  EXPECT_FALSE(fs::exists("data/motions/t0.bin") || fs::exists("data/motions/t0.mpos"));
 }
 
 TEST_F(MotionTest, LoadMarkerPositionsJoinsTheFilesCaches) {
