@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -108,6 +109,10 @@ TEST_F(ConsoleTest, SlideFollowsTheClockAndTheOpenState) {
     EXPECT_EQ(g_console->IsOpen(), open) << t;
     EXPECT_NEAR(g_console->GetConsoleHeight(), h, 1e-3) << t;
   }
+  // Scrolling stays within 0 .. INT_MAX, whatever it is asked.
+  g_console->ScrollUp(INT_MAX);
+  g_console->ScrollDown(INT_MIN);
+  EXPECT_EQ(g_console->scrollPixels, INT_MAX);
 }
 
 // Width 100 and font 10 give rows of (int)(165 / 10) = 16 characters, pitch

@@ -59,6 +59,21 @@ export NO_AT_BRIDGE=1
 # ---------------------------------------------------------------------------
 # Steps, each bounded in time.
 
+# Writes the sample data into the folder $1 and removes this test's
+# artifacts of an earlier run.
+write_sample_data() {
+  note "sample data"
+  timeout 120 "$make_sample_data" "$1" > /dev/null || { run=0; fail "make_sample_data failed"; }
+  mkdir -p "$artifacts"
+  rm -f "$artifacts/${e2e_name}"_*
+}
+
+# Sets `view` to the id of the 640 x 480 3-D view of `window`.
+find_view() {
+  view=$(view_window "$window" 640 480)
+  [[ -n "$view" ]] || fail "no 640 x 480 view"
+}
+
 # Starts the program in the working folder, output to out.txt.
 start_program() {
   (cd "$work/data" && exec "$tavrin" > out.txt 2>&1) &

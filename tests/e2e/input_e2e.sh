@@ -67,18 +67,14 @@ check_devices_logged() {
   [[ -z "$errors" ]] || fail "unexpected device lines: $errors"
 }
 
-note "sample data"
-timeout 120 "$make_sample_data" "$work/data" > /dev/null || { run=0; fail "make_sample_data failed"; }
-mkdir -p "$artifacts"
-rm -f "$artifacts"/input_e2e_*
+write_sample_data "$work/data"
 
 # --- 1st start -------------------------------------------------------------
 run=1
 note "start 1: console key, typed assignment, quit"
 start_program
 wait_for_window 180
-view=$(view_window "$window" 640 480)
-[[ -n "$view" ]] || fail "no 640 x 480 view"
+find_view
 # The pointer over the view gives it the keyboard focus; the console has slid
 # in after 0.75 s.
 pointer_to "$view" 320 240
@@ -119,8 +115,7 @@ run=2
 note "start 2: help, a new character, arrow keys, drag, tracking"
 start_program
 wait_for_window 120
-view=$(view_window "$window" 640 480)
-[[ -n "$view" ]] || fail "no 640 x 480 view"
+find_view
 pointer_to "$view" 320 240
 sleep 1.5
 changed=$(change_over 640x340+0+10 0.3 enter_line "help")

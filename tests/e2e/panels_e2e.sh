@@ -79,10 +79,7 @@ slider_fill() {
   row_colours "$trough_y" 0 $((frame_w * 3 / 4)) | grep -c "^#3584E4$" || true
 }
 
-note "sample data"
-timeout 120 "$make_sample_data" "$work/data" > /dev/null || { run=0; fail "make_sample_data failed"; }
-mkdir -p "$artifacts"
-rm -f "$artifacts"/panels_e2e_*
+write_sample_data "$work/data"
 
 run=1
 note "start: the player strip and the camera page"
@@ -90,8 +87,7 @@ start_program
 wait_for_window 180
 frame_w=$(window_field "$window" Width)
 frame_h=$(window_field "$window" Height)
-view=$(view_window "$window" 640 480)
-[[ -n "$view" ]] || fail "no 640 x 480 view"
+find_view
 view_x=$(window_field "$view" "Relative upper-left X")
 view_y=$(window_field "$view" "Relative upper-left Y")
 view_h=480

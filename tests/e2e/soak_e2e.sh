@@ -54,17 +54,13 @@ type_command() {
   xdo key Return
 }
 
-note "sample data"
-timeout 120 "$make_sample_data" "$work/data" > /dev/null || { run=0; fail "make_sample_data failed"; }
-mkdir -p "$artifacts"
-rm -f "$artifacts"/soak_e2e_*
+write_sample_data "$work/data"
 
 run=1
 note "soak for $seconds s"
 start_program
 wait_for_window 180
-view=$(view_window "$window" 640 480)
-[[ -n "$view" ]] || fail "no 640 x 480 view"
+find_view
 frame_w=$(window_field "$window" Width)
 frame_h=$(window_field "$window" Height)
 view_y=$(window_field "$view" "Relative upper-left Y")

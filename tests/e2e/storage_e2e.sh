@@ -56,8 +56,7 @@ run_once() {
   wait_for_window 180
   sleep 1
   local view
-  view=$(view_window "$window" 640 480)
-  [[ -n "$view" ]] || fail "no 640 x 480 view"
+  find_view
   screenshot "$view" "$work/view.png"
   local colours
   colours=$(colour_count "$work/view.png") || fail "cannot count colours"
@@ -79,10 +78,7 @@ check_heals() {
     fail "after $1, a healthy start does not match a clean one: $(head -n 5 "$work/diff.txt")"
 }
 
-note "sample data"
-timeout 120 "$make_sample_data" "$work/sample" > /dev/null || { run=0; fail "make_sample_data failed"; }
-mkdir -p "$artifacts"
-rm -f "$artifacts"/storage_e2e_*
+write_sample_data "$work/sample"
 
 run=1
 note "clean start"

@@ -71,7 +71,7 @@ trap 'for p in "${extras[@]}"; do kill "$p" 2> /dev/null || true; done; cleanup'
 
 # Sets `view` and `view_width` to the id and width of the 3-D view: the
 # frame's native child window 480 pixels (gl.height) high.
-find_view() {
+find_view_and_width() {
   read -r view view_width < <(timeout 10 xwininfo -id "$window" -children |
     awk '{for (i = 1; i <= NF; i++) if ($i ~ /^[0-9]+x480\+/) {split($i, s, "x"); print $1, s[1]; exit}}') ||
     fail "no view window 480 pixels high in the frame"
@@ -168,17 +168,17 @@ read -r left right top bottom < <(timeout 10 xprop -id "$window" _NET_FRAME_EXTE
 outer="$(($(window_field "$window" "Absolute upper-left X") - left)),$(($(window_field "$window" "Absolute upper-left Y") - top))"
 outer+=" $(($(window_field "$window" Width) + left + right))x$(($(window_field "$window" Height) + top + bottom))"
 [[ "$outer" == "50,50 800x630" ]] || fail "under a window manager the frame is $outer, not 50,50 800x630"
-find_view
+find_view_and_width
 ((view_width < 700)) || fail "the saved gl.width 790 left the notebook $((800 - view_width)) pixels or less"
 timeout 10 xdotool mousemove --sync --window "$view" $((view_width + 2)) 200 mousedown 1 \
   mousemove_relative --sync 100 0 mousemove_relative --sync 200 0 mouseup 1 || fail "cannot drag the sash"
 sleep 0.3
-find_view
+find_view_and_width
 ((view_width < 700)) || fail "dragging the sash to the right edge removed the notebook"
 timeout 10 xdotool mousemove --sync --window "$view" $((view_width + 2)) 200 click --repeat 2 --delay 80 1 ||
   fail "cannot double-click the sash"
 sleep 0.3
-find_view
+find_view_and_width
 ((view_width < 700)) || fail "a double-click on the sash removed the notebook"
 close_program
 kill "${extras[0]}"
