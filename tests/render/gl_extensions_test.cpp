@@ -14,6 +14,8 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 namespace {
 
 // A second, plain formulation of the whole-word rule: split at blanks, compare.
@@ -43,9 +45,8 @@ int exttest_Loaded() {
   return kGLEntryPointCount - std::count(std::begin(g_glExtensionProcs.gl), std::end(g_glExtensionProcs.gl), nullptr);
 }
 int exttest_Size(const std::string& group) {
-  for (const GLExtensionGroup& g : kGLExtensionGroups) {
+  for (const GLExtensionGroup& g : kGLExtensionGroups)
     if (group == g.name) return g.entryPointCount;
-  }
   return -1;
 }
 
@@ -54,6 +55,21 @@ TEST(GLExtensionsTest, ExtensionInStringFindsWholeWordsOnly) {
                         "GL_B  GL_A  GL_C", "GL_NV_ts2 GL_NV_ts3 GL_NV_ts", "GL_A GL_B", ""}) {
     for (const char* n : {"GL_A", "GL_AB", "GL_B", "GL_C", "GL_NV_ts", "GL_NV_ts2", "A", "GL_", "GL_A GL_B", ""}) {
       EXPECT_EQ(ExtensionInString(s, n), exttest_WordIn(s, n)) << "'" << s << "' '" << n << "'";
+    }
+  }
+}
+
+// Every GL entry point is a name the system's gl.h, glext.h or glx.h
+// declares: a misspelt one would never load, and most groups are missing on
+// the drivers the tests run on.
+TEST(GLExtensionsTest, EveryEntryPointIsDeclaredBySystemHeaders) {
+  std::string headers;
+  for (const char* path : {"/usr/include/GL/gl.h", "/usr/include/GL/glext.h", "/usr/include/GL/glx.h"})
+    headers += testing_support::ReadFile(path);
+  for (const GLExtensionGroup& g : kGLExtensionGroups) {
+    for (int i = 0; i < g.entryPointCount; ++i) {
+      const std::string n = g.entryPoints[i];
+      EXPECT_TRUE(headers.find(" " + n + " (") != std::string::npos || headers.find(n + "(") != std::string::npos) << n;
     }
   }
 }
