@@ -146,6 +146,14 @@ crop() {
   timeout 30 convert "$1" -crop "$3" +repage "$2"
 }
 
+# Pixels that differ between the pictures $1 and $2 within the region $3
+# (WxH+X+Y).
+region_difference() {
+  crop "$1" "$work/region_1.png" "$3" || fail "cannot crop"
+  crop "$2" "$work/region_2.png" "$3" || fail "cannot crop"
+  pixel_difference "$work/region_1.png" "$work/region_2.png"
+}
+
 cvar_value() {
   awk -v name="$2" '$2 == name {print $3}' "$1"
 }
