@@ -15,7 +15,6 @@
 // allocations_per_frame, operator new calls per frame after the first frame
 // of the run (the first may size buffers).
 #include <benchmark/benchmark.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,6 +24,7 @@
 #include <vector>
 
 #include "bench/allocation_counter.h"
+#include "bench/bench_folders.h"
 #include "bench/ratio_reporter.h"
 #include "graph/motion_controller.h"
 #include "input/input_state.h"
@@ -46,13 +46,8 @@ constexpr int kFrames = 1000;
 // manual clock installed; made once.
 bool bench_Setup() {
   static const bool ready = [] {
-    std::string pattern = (fs::temp_directory_path() / "tavrin-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return false;
-    const std::string folder = pattern;
-    const std::string command =
-        std::string("\"") + MAKE_SAMPLE_DATA_PATH + "\" \"" + folder + "\" > /dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+    const std::string folder = bench_support::MakeTempFolder();
+    if (folder.empty() || !bench_support::MakeSampleData(folder)) return false;
     fs::current_path(folder);
     std::atexit([] { fs::remove_all(fs::current_path()); });
     // The scene's own three characters stay, but are not animated here.

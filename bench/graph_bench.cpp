@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_folders.h"
 #include "bench/ratio_reporter.h"
 #include "core/console_variable.h"
 #include "graph/motion_controller.h"
@@ -60,23 +61,13 @@ struct BenchData {
 // null when the data is absent.
 BenchData* bench_Data() {
   static BenchData* data = []() -> BenchData* {
-    const fs::path mocap =
-        std::getenv("TAVRIN_MOCAP") != nullptr
-            ? fs::path(std::getenv("TAVRIN_MOCAP"))
-            : fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "mocap";
-    std::error_code ec;
-    if (!fs::is_directory(mocap / "cmu02", ec)) return nullptr;
+    const fs::path mocap = bench_support::MocapFolder();
+    if (!bench_support::HasCmu02(mocap)) return nullptr;
     auto* d = new BenchData;
-    std::string pattern = (fs::temp_directory_path() / "tavrin-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    d->folder = pattern;
+    d->folder = bench_support::MakeTempFolder();
+    if (d->folder.empty()) std::abort();
     fs::current_path(d->folder);
-    std::vector<std::string> clips;
-    for (int i = 1; i <= 10; ++i) {
-      char name[16];
-      std::snprintf(name, sizeof name, "02_%02d.amc", i);
-      clips.push_back(name);
-    }
+    const std::vector<std::string> clips = bench_support::Cmu02Clips();
     if (!testing_support::CopyRealClips(mocap.string(), clips)) std::abort();
     d->motion = new Motion("all", clips[0], 0.06f, 0);
     for (size_t i = 1; i < clips.size(); ++i) {

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_folders.h"
 #include "bench/ratio_reporter.h"
 #include "motion/motion.h"
 #include "tests/support/real_clips.h"
@@ -61,21 +62,13 @@ void bench_WriteSyntheticData(BenchData* data) {
 BenchData& bench_Data() {
   static BenchData* data = [] {
     auto* d = new BenchData;
-    std::string pattern = (fs::temp_directory_path() / "tavrin-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    d->folder = pattern;
-    fs::path mocap = std::getenv("TAVRIN_MOCAP") != nullptr
-                         ? fs::path(std::getenv("TAVRIN_MOCAP"))
-                         : fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "mocap";
+    d->folder = bench_support::MakeTempFolder();
+    if (d->folder.empty()) std::abort();
+    const fs::path mocap = bench_support::MocapFolder();
     fs::current_path(d->folder);
-    std::error_code ec;
-    if (fs::is_directory(mocap / "cmu02", ec)) {
+    if (bench_support::HasCmu02(mocap)) {
       d->real = true;
-      for (int i = 1; i <= 10; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "02_%02d.amc", i);
-        d->clips.push_back(name);
-      }
+      d->clips = bench_support::Cmu02Clips();
       if (!testing_support::CopyRealClips(mocap.string(), d->clips)) std::abort();
     } else {
       bench_WriteSyntheticData(d);

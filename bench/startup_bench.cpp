@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "app/app_globals.h"
+#include "bench/bench_folders.h"
 #include "bench/ratio_reporter.h"
 #include "motion/motion.h"
 #include "platform/gl_context.h"
@@ -44,30 +45,16 @@ namespace {
 
 // A working folder per scene, made once; empty when the scene cannot be made.
 std::string bench_MakeScene(int scene) {
-  std::string pattern = (fs::temp_directory_path() / "tavrin-bench-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return "";
-  const std::string folder = pattern;
-  if (scene == 0) {
-    const std::string command =
-        std::string("\"") + MAKE_SAMPLE_DATA_PATH + "\" \"" + folder + "\" > /dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? folder : "";
-  }
-  const fs::path mocap = std::getenv("TAVRIN_MOCAP") != nullptr
-                             ? fs::path(std::getenv("TAVRIN_MOCAP"))
-                             : fs::path(__FILE__).parent_path() / ".." / ".." / "shared" / "mocap";
-  std::error_code ec;
-  if (!fs::is_directory(mocap / "cmu02", ec)) return "";
+  const std::string folder = bench_support::MakeTempFolder();
+  if (folder.empty()) return "";
+  if (scene == 0) return bench_support::MakeSampleData(folder) ? folder : "";
+  const fs::path mocap = bench_support::MocapFolder();
+  if (!bench_support::HasCmu02(mocap)) return "";
   const fs::path here = fs::current_path();
   fs::current_path(folder);
-  std::vector<std::string> clips;
+  const std::vector<std::string> clips = bench_support::Cmu02Clips();
   std::string files;
-  for (int i = 1; i <= 10; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "02_%02d.amc", i);
-    clips.push_back(name);
-    files += (i > 1 ? ", " : "") + clips.back();
-  }
+  for (const std::string& clip : clips) files += (files.empty() ? "" : ", ") + clip;
   const bool copied = testing_support::CopyRealClips(mocap.string(), clips);
   fs::current_path(here);
   if (!copied) return "";

@@ -139,7 +139,12 @@ constexpr int kRowsPerBlock = 16;
 class graph_Scan {
  public:
   graph_Scan(const Motion& motion, int n, double w, RandomSequence* random)
-      : motion_(motion), w_(w), random_(random), i_(0), srcEnd_(motion.GetSegmentEnd(0)) {
+      : motion_(motion),
+        w_(w),
+        step_(static_cast<float>(w)),
+        random_(random),
+        i_(0),
+        srcEnd_(motion.GetSegmentEnd(0)) {
     // The rules' tests on whole frames: f < n - w, |j - i| <= 3 w and
     // end - f <= w hold exactly when f < end_, |j - i| <= near_ and
     // end - f <= tail_ (limited to n, past which every such test is
@@ -148,19 +153,13 @@ class graph_Scan {
     end_ = n - w > 0.0 ? whole(std::ceil(n - w)) : 0;
     near_ = whole(std::floor(3.0 * w));
     tail_ = whole(std::floor(w));
-    // The next target after j is trunc(j + W + r) (W rounded to single
-    // precision, r the draw modulo 5). For the usual windows that is j plus
-    // a whole step of each r for every target of the motion; when it is,
-    // the walk adds the step.
-    const float step = static_cast<float>(w);
-    const auto next = [step](int j, int r) {
-      return static_cast<int>(static_cast<float>(j) + step + static_cast<float>(r));
-    };
+    // For the usual windows NextTarget(j, r) is j plus a whole step of each
+    // r for every target of the motion; when it is, the walk adds the step.
     // Only with targets (then w < n) is every step a frame count.
     wholeSteps_ = end_ > 0;
-    for (int r = 0; r < 5 && wholeSteps_; ++r) steps_[r] = next(0, r);
+    for (int r = 0; r < 5 && wholeSteps_; ++r) steps_[r] = NextTarget(0, r);
     for (int j = 1; j < end_ && wholeSteps_; ++j) {
-      for (int r = 0; r < 5; ++r) wholeSteps_ = wholeSteps_ && next(j, r) - j == steps_[r];
+      for (int r = 0; r < 5; ++r) wholeSteps_ = wholeSteps_ && NextTarget(j, r) - j == steps_[r];
     }
   }
 
@@ -169,7 +168,6 @@ class graph_Scan {
   bool Next(graph_RowBlock* block) {
     // A copy the compiler can keep close at hand in the loop below.
     RandomSequence random = *random_;
-    const float step = static_cast<float>(w_);
     bool any = false;
     while (i_ < end_ && block->sources.size() < kRowsPerBlock) {
       if (srcEnd_ - i_ <= tail_) {
@@ -198,8 +196,7 @@ class graph_Scan {
         }
         block->targets.push_back(j);
         const int r = random.Next() % 5;
-        j = wholeSteps_ ? j + steps_[r]
-                        : static_cast<int>(static_cast<float>(j) + step + static_cast<float>(r));
+        j = wholeSteps_ ? j + steps_[r] : NextTarget(j, r);
       }
       ++i_;
     }
@@ -209,8 +206,15 @@ class graph_Scan {
   }
 
  private:
+  // The target after j: trunc(j + W + r), r the draw modulo 5.
+  int NextTarget(int j, int r) const {
+    return static_cast<int>(static_cast<float>(j) + step_ + static_cast<float>(r));
+  }
+
   const Motion& motion_;
   const double w_;
+  // W rounded to single precision.
+  const float step_;
   RandomSequence* random_;
   int end_;
   int near_;

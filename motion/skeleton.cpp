@@ -23,10 +23,6 @@ std::string& skeleton_ReportedMissing() {
   return *reported;
 }
 
-}  // namespace
-
-namespace {
-
 // Longest line the format allows; longer lines are read whole but reported.
 constexpr size_t kAsfMaxLineLength = 2047;
 
