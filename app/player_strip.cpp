@@ -46,8 +46,8 @@ bool PlayerStrip::SliderValue(int* value) const {
 void PlayerStrip::MoveToSliderValue(int value) {
   if (currentController == nullptr) return;
   currentController->Stop();
-  if (const MotionController* controller = ControllerWithFrames()) {
-    currentController->currentFrame = std::clamp(value - 1, 0, controller->frameCount - 1);
+  if (ControllerWithFrames() != nullptr) {
+    currentController->currentFrame = std::clamp(value - 1, 0, currentController->frameCount - 1);
   }
 }
 

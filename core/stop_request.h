@@ -1,9 +1,9 @@
 #pragma once
 
 // A stop asked for from outside the program (a terminating signal) while it
-// cannot yet close its window: long start-up work looks at it between its
-// steps (scene sections, motions, graphs) and ends early, so the program can
-// close in order and save its settings.
+// cannot yet close its window: the scene reader looks at it between the
+// scene's sections and ends the load early, so the program can close in order
+// and save its settings.
 
 // Marks the stop. Safe to call from a signal handler.
 void RequestStop();

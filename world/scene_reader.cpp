@@ -323,30 +323,30 @@ bool SceneReader::ReadMotionData(std::istream& in) {
            "characters)", scene_Shown(motionName).c_str(), static_cast<int>(kSceneMaxMotionName));
     return false;
   }
-  std::string file;
+  // The first file, then those appended to it.
+  std::vector<std::string> fileList;
   std::string rest;
   for (std::string list = files; !list.empty(); list = rest) {
+    std::string file;
     scene_SplitFileList(list, &file, &rest);
     if (!StaysInMotionFolder(file)) {
       Report(filesLine, true, "\"%s\" leads outside %s", scene_Shown(file).c_str(), MotionFolder);
       return false;
     }
+    fileList.push_back(file);
   }
+  // An empty list names the file "".
+  if (fileList.empty()) fileList.emplace_back();
 
-  scene_SplitFileList(files, &file, &rest);
-  Motion* motion = new Motion(motionName, file, kSceneMotionScale, bodyWeights);
+  Motion* motion = new Motion(motionName, fileList[0], kSceneMotionScale, bodyWeights);
   // A failed motion stays registered (and alive) under its name, as every
   // motion does; only the level leaves it out.
   if (motion->frameCount == -1) {
     Report(filesLine, true, "motion %s: its first file %s could not be loaded",
-           scene_Shown(motionName).c_str(), scene_Shown(file).c_str());
+           scene_Shown(motionName).c_str(), scene_Shown(fileList[0]).c_str());
     return false;
   }
-  while (!rest.empty()) {
-    const std::string list = rest;
-    scene_SplitFileList(list, &file, &rest);
-    motion->AppendFile(file, kSceneMotionScale);
-  }
+  for (size_t i = 1; i < fileList.size(); ++i) motion->AppendFile(fileList[i], kSceneMotionScale);
   level->AddMotion(motion);
   return true;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/log.h"
 #include "core/singleton.h"
 
 class Character;
@@ -80,7 +81,7 @@ class SceneReader : public Singleton {
   bool GetLine(std::istream& in, std::string* line);
   // Logs "LoadScene: <file> line <line>: <problem>", adding that the rest of
   // the file is not read when the problem `fails` the section.
-  void Report(int line, bool fails, const char* format, ...) __attribute__((format(printf, 4, 5)));
+  void Report(int line, bool fails, const char* format, ...) TAVRIN_PRINTF_FORMAT(4, 5);
   // Whether the line that ended a section's key lines (its key) is the end
   // line and `count` key lines meet `needed` (exactly, or at least); logged
   // when not.
