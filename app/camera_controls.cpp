@@ -1,7 +1,6 @@
 #include "app/camera_controls.h"
 
 #include <cmath>
-#include <iterator>
 
 #include "core/console_variable.h"
 #include "world/camera.h"
@@ -33,25 +32,14 @@ const CameraSlider* camera_Slider(int id) {
   return nullptr;
 }
 
-// The slider's variable, bound on first use; a handle reads the shared cell,
-// so it always gives the variable's current value.
-ConsoleVariable<float>& camera_Variable(const CameraSlider& slider) {
-  static ConsoleVariable<float> variables[] = {
-      {kCameraSliders[0].variable, kCameraSliders[0].fallback},
-      {kCameraSliders[1].variable, kCameraSliders[1].fallback},
-      {kCameraSliders[2].variable, kCameraSliders[2].fallback},
-  };
-  static_assert(std::size(variables) == std::size(kCameraSliders));
-  return variables[&slider - kCameraSliders];
-}
-
 }  // namespace
 
 int CameraSliderPosition(int id) {
   const CameraSlider* slider = camera_Slider(id);
   if (slider == nullptr) return -1;
-  const float value = camera_Variable(*slider);
-  const double position = std::round((value - slider->low) / slider->span * 100.0);
+  // Bound as a local: always the variable's current value.
+  const ConsoleVariable<float> variable(slider->variable, slider->fallback);
+  const double position = std::round((static_cast<float>(variable) - slider->low) / slider->span * 100.0);
   // The negated test also sends a value that is not a number to 0.
   if (!(position > 0.0)) return 0;
   return position < kCameraSliderMax ? static_cast<int>(position) : kCameraSliderMax;
@@ -60,7 +48,8 @@ int CameraSliderPosition(int id) {
 bool SetCameraVariableFromSlider(int id, int position) {
   const CameraSlider* slider = camera_Slider(id);
   if (slider == nullptr) return false;
-  camera_Variable(*slider) = static_cast<float>(slider->low + position * slider->span * 0.01);
+  ConsoleVariable<float> variable(slider->variable, slider->fallback);
+  variable = static_cast<float>(slider->low + position * slider->span * 0.01);
   return true;
 }
 
