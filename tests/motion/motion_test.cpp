@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 #include "tests/motion/tiny_motion.h"
 
@@ -153,6 +155,93 @@ TEST_F(MotionTest, CachesOlderThanTheTextOrTheSkeletonAreMadeAgain) {
     EXPECT_EQ(ReadFile("data/motions/walk.bin"), "3\n" + Bytes(m.frames, 3 * 508)) << newer;
     EXPECT_EQ(CountLogged("DumpMarkerPositions: Done dumping", true), 1) << newer;
   }
+}
+
+TEST_F(MotionTest, ACacheOfAClipOrSkeletonReplacedByAnOlderFileIsMadeAgain) {
+  // Replaced after the caches were written by a file that carries an older
+  // time (as "cp -p", "tar" or "rsync -a" leave it): its status time tells.
+  for (const char* replaced : {"data/motions/walk.amc", "MartialArts.asf"}) {
+    WriteFile("data/motions/walk.amc", TinyAmc(2));
+    { Motion m("walk", "walk.amc", 0.06f, 0); }
+    for (const char* cache : {"data/motions/walk.bin", "data/motions/walk.mpos"}) {
+      fs::last_write_time(cache, fs::file_time_type::clock::now() - std::chrono::minutes(60));
+    }
+    if (std::strcmp(replaced, "MartialArts.asf") != 0) WriteFile(replaced, TinyAmc(3));
+    fs::copy_file(replaced, "copy", fs::copy_options::overwrite_existing);
+    fs::rename("copy", replaced);
+    for (const char* source : {"data/motions/walk.amc", "MartialArts.asf"}) {
+      fs::last_write_time(source, fs::file_time_type::clock::now() - std::chrono::minutes(120));
+    }
+    LogLines().clear();
+    Motion m("walk", "walk.amc", 0.06f, 0);
+    EXPECT_EQ(m.frameCount, replaced == std::string("MartialArts.asf") ? 2 : 3) << replaced;
+    EXPECT_EQ(ReadFile("data/motions/walk.bin"), std::to_string(m.frameCount) + "\n" + Bytes(m.frames, m.frameCount * 508)) << replaced;
+    EXPECT_EQ(CountLogged("DumpMarkerPositions: Done dumping", true), 1) << replaced;
+  }
+}
+
+// With no text to make it from, an older cache is all there is: it is used,
+// and so is the joint-position cache beside it.
+TEST_F(MotionTest, AWholeCacheWithoutItsTextIsUsedHoweverOld) {
+  WriteFile("data/motions/a.amc", TinyAmc(2));
+  { Motion m("a", "a.amc", 0.06f, 0); }
+  const std::string markers = ReadFile("data/motions/a.mpos");
+  fs::remove("data/motions/a.amc");
+  fs::last_write_time("MartialArts.asf", fs::file_time_type::clock::now() + std::chrono::minutes(1));
+  LogLines().clear();
+  Motion m("a", "a.amc", 0.06f, 0);
+  ASSERT_EQ(m.frameCount, 2);
+  EXPECT_TRUE(SamePosture(m.frames[1], TinyPosture(1)));
+  EXPECT_TRUE(LoggedOnce("LoadMotion: data/motions/a.bin is older than its sources, but data/motions/a.amc "
+                         "cannot be read; the cache is used"));
+  EXPECT_EQ(CountLogged("DumpMarkerPositions", true), 0);
+  EXPECT_EQ(ReadFile("data/motions/a.mpos"), markers);
+}
+
+// NaN or an infinity is never a posture's or a joint position's value: a
+// cache that holds one is refused as a short one is, and made again from
+// the text when there is one.
+TEST_F(MotionTest, CachesHoldingValuesThatAreNotFiniteAreRefused) {
+  WriteFile("data/motions/walk.amc", TinyAmc(2));
+  { Motion m("walk", "walk.amc", 0.06f, 0); }
+  const std::string bin = ReadFile("data/motions/walk.bin"), mpos = ReadFile("data/motions/walk.mpos");
+  struct Case { const char* file; size_t offset; float value; const char* logged; };
+  const Case cases[] = {
+      {".bin", 508, NAN, "ReadBinaryPostures: data/motions/walk.bin: frame 1 holds"},                  // root x
+      {".bin", 12 + 16 * 3 + 12, INFINITY, "ReadBinaryPostures: data/motions/walk.bin: frame 0 holds"},  // a w
+      {".mpos", 372 + 12 * 5, -INFINITY, "LoadMarkerPositions: data/motions/walk.mpos: frame 1 holds"},
+      {".mpos", 4, NAN, "LoadMarkerPositions: data/motions/walk.mpos: frame 0 holds"},
+  };
+  for (const Case& c : cases) {
+    const std::string file = std::string("data/motions/walk") + c.file;
+    std::string bytes = file.back() == 'n' ? bin : mpos;
+    std::memcpy(&bytes[2 + c.offset], &c.value, sizeof c.value);
+    WriteFile(file, bytes);
+    LogLines().clear();
+    Motion m("walk", "walk.amc", 0.06f, 0);
+    std::unique_ptr<MarkerSet[]> loaded(m.LoadMarkerPositions());
+    if (file.back() == 'n') {
+      EXPECT_EQ(CountLogged(c.logged, true), 1) << c.offset;
+      EXPECT_TRUE(LoggedOnce("LoadMotion: data/motions/walk.bin is not trusted; data/motions/walk.amc is parsed again"));
+      EXPECT_TRUE(SamePosture(m.frames[1], TinyPosture(1)));
+    } else {
+      // Found by the load, which writes the cache again.
+      EXPECT_EQ(CountLogged("LoadMotion: data/motions/walk.mpos: frame", true), 1) << c.offset;
+      EXPECT_NE(loaded, nullptr);
+      WriteFile(file, bytes);
+      EXPECT_EQ(m.LoadMarkerPositions(), nullptr);
+      EXPECT_EQ(CountLogged(c.logged, true), 1) << c.offset;
+      WriteFile(file, mpos);
+    }
+    EXPECT_EQ(ReadFile("data/motions/walk.bin"), bin) << c.offset;
+    EXPECT_EQ(ReadFile("data/motions/walk.mpos"), mpos) << c.offset;
+  }
+  // Without the text such a posture cache leaves the motion unloaded.
+  std::string bytes = bin;
+  std::memcpy(&bytes[2 + 508], &cases[0].value, sizeof(float));
+  WriteFile("data/motions/walk.bin", bytes);
+  fs::remove("data/motions/walk.amc");
+  EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, -1);
 }
 
 // The skeleton cut short before its hierarchy: the bones and their degrees of
