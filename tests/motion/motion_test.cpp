@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <memory>
+#include <tuple>
 
 #include "tests/motion/tiny_motion.h"
 
@@ -139,11 +139,13 @@ TEST_F(MotionTest, CachesOlderThanTheTextOrTheSkeletonAreMadeAgain) {
   // The clip mended (three frames now) after its caches were made, then the
   // skeleton changed after them (the joint-position cache is whole then, but
   // older): parsed again, the caches rewritten. Times lie minutes apart, so
-  // that the file system's coarse clock cannot tie them.
+  // that the file system's coarse clock cannot tie them. Last, both are
+  // older than the caches, but their times were set back after the caches
+  // were written (as "cp -p" or "tar" leave a replaced file).
   WriteFile("data/motions/walk.amc", TinyAmc(2));
   { Motion m("walk", "walk.amc", 0.06f, 0); }
   WriteFile("data/motions/walk.amc", TinyAmc(3));
-  for (const char* newer : {"data/motions/walk.amc", "MartialArts.asf"}) {
+  for (const char* newer : {"data/motions/walk.amc", "MartialArts.asf", ""}) {
     const std::pair<const char*, int> ages[] = {{"data/motions/walk.amc", 120}, {"MartialArts.asf", 120},
                                                 {"data/motions/walk.bin", 60}, {"data/motions/walk.mpos", 60}};
     for (const auto& [file, minutes] : ages) {
@@ -154,29 +156,6 @@ TEST_F(MotionTest, CachesOlderThanTheTextOrTheSkeletonAreMadeAgain) {
     Motion m("walk", "walk.amc", 0.06f, 0);
     EXPECT_EQ(ReadFile("data/motions/walk.bin"), "3\n" + Bytes(m.frames, 3 * 508)) << newer;
     EXPECT_EQ(CountLogged("DumpMarkerPositions: Done dumping", true), 1) << newer;
-  }
-}
-
-TEST_F(MotionTest, ACacheOfAClipOrSkeletonReplacedByAnOlderFileIsMadeAgain) {
-  // Replaced after the caches were written by a file that carries an older
-  // time (as "cp -p", "tar" or "rsync -a" leave it): its status time tells.
-  for (const char* replaced : {"data/motions/walk.amc", "MartialArts.asf"}) {
-    WriteFile("data/motions/walk.amc", TinyAmc(2));
-    { Motion m("walk", "walk.amc", 0.06f, 0); }
-    for (const char* cache : {"data/motions/walk.bin", "data/motions/walk.mpos"}) {
-      fs::last_write_time(cache, fs::file_time_type::clock::now() - std::chrono::minutes(60));
-    }
-    if (std::strcmp(replaced, "MartialArts.asf") != 0) WriteFile(replaced, TinyAmc(3));
-    fs::copy_file(replaced, "copy", fs::copy_options::overwrite_existing);
-    fs::rename("copy", replaced);
-    for (const char* source : {"data/motions/walk.amc", "MartialArts.asf"}) {
-      fs::last_write_time(source, fs::file_time_type::clock::now() - std::chrono::minutes(120));
-    }
-    LogLines().clear();
-    Motion m("walk", "walk.amc", 0.06f, 0);
-    EXPECT_EQ(m.frameCount, replaced == std::string("MartialArts.asf") ? 2 : 3) << replaced;
-    EXPECT_EQ(ReadFile("data/motions/walk.bin"), std::to_string(m.frameCount) + "\n" + Bytes(m.frames, m.frameCount * 508)) << replaced;
-    EXPECT_EQ(CountLogged("DumpMarkerPositions: Done dumping", true), 1) << replaced;
   }
 }
 
@@ -203,43 +182,27 @@ TEST_F(MotionTest, AWholeCacheWithoutItsTextIsUsedHoweverOld) {
 // the text when there is one.
 TEST_F(MotionTest, CachesHoldingValuesThatAreNotFiniteAreRefused) {
   WriteFile("data/motions/walk.amc", TinyAmc(2));
-  { Motion m("walk", "walk.amc", 0.06f, 0); }
-  const std::string bin = ReadFile("data/motions/walk.bin"), mpos = ReadFile("data/motions/walk.mpos");
-  struct Case { const char* file; size_t offset; float value; const char* logged; };
-  const Case cases[] = {
-      {".bin", 508, NAN, "ReadBinaryPostures: data/motions/walk.bin: frame 1 holds"},                  // root x
-      {".bin", 12 + 16 * 3 + 12, INFINITY, "ReadBinaryPostures: data/motions/walk.bin: frame 0 holds"},  // a w
-      {".mpos", 372 + 12 * 5, -INFINITY, "LoadMarkerPositions: data/motions/walk.mpos: frame 1 holds"},
-      {".mpos", 4, NAN, "LoadMarkerPositions: data/motions/walk.mpos: frame 0 holds"},
-  };
-  for (const Case& c : cases) {
-    const std::string file = std::string("data/motions/walk") + c.file;
-    std::string bytes = file.back() == 'n' ? bin : mpos;
-    std::memcpy(&bytes[2 + c.offset], &c.value, sizeof c.value);
-    WriteFile(file, bytes);
+  Motion m("walk", "walk.amc", 0.06f, 0);
+  std::string bin = ReadFile("data/motions/walk.bin"), mpos = ReadFile("data/motions/walk.mpos");
+  const float kNaN = NAN, kInfinity = INFINITY;
+  const std::tuple<std::string, size_t, const float*, const char*> cases[] = {
+      {".bin", 508, &kNaN, "ReadBinaryPostures: data/motions/walk.bin: frame 1 holds"},      // frame 1's root x
+      {".bin", 72, &kInfinity, "ReadBinaryPostures: data/motions/walk.bin: frame 0 holds"},  // a rotation's w
+      {".mpos", 432, &kNaN, "LoadMarkerPositions: data/motions/walk.mpos: frame 1 holds"}};  // joint 5's x
+  for (const auto& [extension, offset, value, logged] : cases) {
+    std::string bytes = ReadFile("data/motions/walk" + extension);
+    std::memcpy(&bytes[2 + offset], value, sizeof(float));
+    WriteFile("data/motions/walk" + extension, bytes);
     LogLines().clear();
-    Motion m("walk", "walk.amc", 0.06f, 0);
-    std::unique_ptr<MarkerSet[]> loaded(m.LoadMarkerPositions());
-    if (file.back() == 'n') {
-      EXPECT_EQ(CountLogged(c.logged, true), 1) << c.offset;
-      EXPECT_TRUE(LoggedOnce("LoadMotion: data/motions/walk.bin is not trusted; data/motions/walk.amc is parsed again"));
-      EXPECT_TRUE(SamePosture(m.frames[1], TinyPosture(1)));
-    } else {
-      // Found by the load, which writes the cache again.
-      EXPECT_EQ(CountLogged("LoadMotion: data/motions/walk.mpos: frame", true), 1) << c.offset;
-      EXPECT_NE(loaded, nullptr);
-      WriteFile(file, bytes);
-      EXPECT_EQ(m.LoadMarkerPositions(), nullptr);
-      EXPECT_EQ(CountLogged(c.logged, true), 1) << c.offset;
-      WriteFile(file, mpos);
-    }
-    EXPECT_EQ(ReadFile("data/motions/walk.bin"), bin) << c.offset;
-    EXPECT_EQ(ReadFile("data/motions/walk.mpos"), mpos) << c.offset;
+    EXPECT_TRUE(extension == ".bin" || m.LoadMarkerPositions() == nullptr);
+    const Motion again("walk", "walk.amc", 0.06f, 0);  // writes the caches again
+    EXPECT_EQ(CountLogged(logged, true), 1) << offset;
+    EXPECT_TRUE(SamePosture(again.frames[1], TinyPosture(1)));
+    EXPECT_EQ(ReadFile("data/motions/walk.bin") + ReadFile("data/motions/walk.mpos"), bin + mpos) << offset;
   }
   // Without the text such a posture cache leaves the motion unloaded.
-  std::string bytes = bin;
-  std::memcpy(&bytes[2 + 508], &cases[0].value, sizeof(float));
-  WriteFile("data/motions/walk.bin", bytes);
+  std::memcpy(&bin[2 + 508], &kNaN, sizeof(float));
+  WriteFile("data/motions/walk.bin", bin);
   fs::remove("data/motions/walk.amc");
   EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, -1);
 }
