@@ -155,12 +155,8 @@ TEST_F(GraphTest, AFileOlderThanWhatItWasMadeFromIsGeneratedAgain) {
     const bool stale = *changed != 0;
     EXPECT_EQ(Count("GRAPH: fresh.gra is older than the motion or skeleton it was made from; " + graph.name +
                     " is made again"), stale) << changed;
-    EXPECT_EQ(graph.GetNode(0)->edges.empty(), !stale) << changed;
-    EXPECT_EQ(ReadFile("fresh.gra") == empty, !stale) << changed;
-    for (const char* source : {"data/motions/fresh.amc", "data/motions/fresh.bin", "data/motions/fresh.mpos",
-                               "MartialArts.asf"}) {
-      fs::last_write_time(source, fs::file_time_type::clock::now() - std::chrono::minutes(1));
-    }
+    EXPECT_EQ(graph.GetNode(0)->edges.empty() && ReadFile("fresh.gra") == empty, !stale) << changed;
+    if (stale) fs::last_write_time(changed, fs::file_time_type::clock::now() - std::chrono::minutes(1));
   }
 }
 
