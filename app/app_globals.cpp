@@ -8,9 +8,11 @@
 #include "console/console_functions.h"
 #include "console/gl_console.h"
 #include "core/log.h"
+#include "core/regular_file.h"
 #include "core/singleton.h"
 #include "input/dx_devices.h"
 #include "input/view_input.h"
+#include "motion/motion.h"
 #include "render/renderer.h"
 #include "world/camera.h"
 #include "world/entity.h"
@@ -31,6 +33,10 @@ ControlPanelEntry::~ControlPanelEntry() {
 void GlobalInit() {
   // "exit" and "quit" shut down as closing the window does.
   SetConsoleShutdown(GlobalShutdown);
+  // A run killed while it wrote a file leaves the temporary file behind
+  // (a graph's may be hundreds of megabytes); nothing else removes it.
+  RemoveAbandonedTemporaryFiles(".");
+  RemoveAbandonedTemporaryFiles(MotionFolder);
   // The console comes first: it restores "cvar.ini", so the saved values are
   // in force for everything after it, and every later log line shows in it.
   g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);

@@ -2,6 +2,7 @@
 #include "console/console_functions.h"
 
 #include <cerrno>
+#include <cmath>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -137,6 +138,10 @@ const char* ConsoleCharacterCreate(std::vector<std::string>* args) {
     position = Vector3(static_cast<float>(std::atof((*args)[1].c_str())),
                        static_cast<float>(std::atof((*args)[2].c_str())),
                        static_cast<float>(std::atof((*args)[3].c_str())));
+    // A character at such a place could never be seen.
+    if (!std::isfinite(position.x) || !std::isfinite(position.y) || !std::isfinite(position.z)) {
+      return "the creation point must be three finite numbers";
+    }
   }
   auto* character = new Character("consoleplayer", 6);
   character->GetMixer()->SetPrimary(found->second->CreateController(0));

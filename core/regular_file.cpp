@@ -1,11 +1,14 @@
 #include "core/regular_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <utility>
 
 #include "core/log.h"
@@ -69,6 +72,82 @@ bool ModifiedBefore(const std::string& file, const std::string& source) {
   if (stat(file.c_str(), &a) != 0 || stat(source.c_str(), &b) != 0) return false;
   if (a.st_mtim.tv_sec != b.st_mtim.tv_sec) return a.st_mtim.tv_sec < b.st_mtim.tv_sec;
   return a.st_mtim.tv_nsec < b.st_mtim.tv_nsec;
+}
+
+namespace {
+
+bool file_Later(const timespec& a, const timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+// Whether `text` is a whole decimal number (no sign) that fits a long.
+bool file_Decimal(const std::string& text, long* value) {
+  if (text.empty() || text.size() > 18) return false;
+  long parsed = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    parsed = parsed * 10 + (c - '0');
+  }
+  *value = parsed;
+  return true;
+}
+
+bool file_EndsWith(const std::string& text, const char* end) {
+  const size_t n = std::char_traits<char>::length(end);
+  return text.size() >= n && text.compare(text.size() - n, n, end) == 0;
+}
+
+// The writer's process id when `name` is "<target>.tmp<pid>_<n>" for a target
+// of ours; 0 otherwise.
+long file_TemporaryWriter(const std::string& name) {
+  const size_t tmp = name.rfind(".tmp");
+  if (tmp == std::string::npos) return 0;
+  const std::string target = name.substr(0, tmp);
+  const size_t underscore = name.find('_', tmp);
+  if (underscore == std::string::npos) return 0;
+  long pid = 0;
+  long serial = 0;
+  if (!file_Decimal(name.substr(tmp + 4, underscore - tmp - 4), &pid) ||
+      !file_Decimal(name.substr(underscore + 1), &serial) || pid <= 0 || pid > INT_MAX) {
+    return 0;
+  }
+  const bool ours = target == "cvar.ini" || (target.size() > 4 && file_EndsWith(target, ".gra")) ||
+                    (target.size() > 4 && file_EndsWith(target, ".bin")) ||
+                    (target.size() > 5 && file_EndsWith(target, ".mpos"));
+  return ours ? pid : 0;
+}
+
+}  // namespace
+
+bool ChangedSince(const std::string& file, const std::string& source) {
+  struct stat made;
+  struct stat from;
+  if (stat(file.c_str(), &made) != 0 || stat(source.c_str(), &from) != 0) return false;
+  return file_Later(from.st_mtim, made.st_mtim) || file_Later(from.st_ctim, made.st_mtim);
+}
+
+int RemoveAbandonedTemporaryFiles(const std::string& folder) {
+  DIR* dir = folder.empty() ? nullptr : opendir(folder.c_str());
+  if (dir == nullptr) return 0;
+  int removed = 0;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    const long pid = file_TemporaryWriter(name);
+    // A process of that id that runs (or one we may not signal) may still be
+    // writing; so may this process.
+    if (pid == 0 || pid == static_cast<long>(getpid())) continue;
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    const std::string path = folder + (folder.back() == '/' ? "" : "/") + name;
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (unlink(path.c_str()) == 0) {
+      ++removed;
+      LogPrintf("RemoveAbandonedTemporaryFiles: removed %s, left by a writer that no longer runs",
+                path.c_str());
+    }
+  }
+  closedir(dir);
+  return removed;
 }
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}

@@ -27,6 +27,18 @@ bool ReadRegularFile(const std::string& path, std::string* contents);
 // True when both files exist and `file` was last modified before `source`.
 bool ModifiedBefore(const std::string& file, const std::string& source);
 
+// True when both files exist and `source` was modified or changed (its
+// status time: a file renamed into place, copied with its old modification
+// time, or whose times were set back) after `file` was last modified: what
+// was made from `source` before then may no longer match it.
+bool ChangedSince(const std::string& file, const std::string& source);
+
+// Removes the temporary files that AtomicFile left in `folder` for a target
+// named like "cvar.ini", "*.gra", "*.bin" or "*.mpos" ("<target>.tmp<pid>_<n>",
+// regular files only) when no process of that id runs any more: a writer that
+// was killed. Each removal is logged; returns how many were removed.
+int RemoveAbandonedTemporaryFiles(const std::string& folder);
+
 // A new version of a file, written under a temporary name in the target's
 // folder ("<target>.tmp<pid>_<n>", created exclusively, so no existing file,
 // FIFO or link of that name is ever opened) and renamed over the target by

@@ -70,3 +70,5 @@ float AngleBetween(const Vector3& a, const Vector3& b) {
 }
 
 float Distance(const Vector3& a, const Vector3& b) { return (a - b).Length(); }
+
+bool IsFinite(const Vector3& a) { return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(a.z); }

@@ -83,3 +83,6 @@ float AngleBetween(const Vector3& a, const Vector3& b);
 
 // Length of a - b.
 float Distance(const Vector3& a, const Vector3& b);
+
+// True when no component is NaN or an infinity.
+bool IsFinite(const Vector3& a);

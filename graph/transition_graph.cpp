@@ -312,6 +312,21 @@ void graph_Generate(MotionController* owner, const Motion& motion, int n, double
   for (std::thread& helper : helpers) helper.join();
 }
 
+// Whether the graph file `file` may no longer match what the motion's graph
+// is made from: the text or either cache of any of its files, or the
+// skeleton, was modified or replaced after the file was written.
+bool graph_FileIsStale(const std::string& file, const Motion& motion) {
+  if (ChangedSince(file, kDefaultSkeletonFile)) return true;
+  for (const std::string& path : motion.resourceNames) {
+    if (ChangedSince(file, path)) return true;
+    for (const char* extension : {".bin", ".mpos"}) {
+      const std::string cache = MotionCacheName(path, extension);
+      if (!cache.empty() && ChangedSince(file, cache)) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 void SetGenerationThreads(int count) { g_generationThreads = count > 0 ? count : 0; }
@@ -328,11 +343,15 @@ TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
 
   // Qualified calls: the subclass part does not exist yet. A file that is
   // refused (or is no regular file) is replaced by the graph generated in its
-  // place, so the generation does not run again at every start.
+  // place, so the generation does not run again at every start; so is one
+  // made before the motion or the skeleton last changed.
   std::FILE* probe = OpenRegularFile(file);
   const bool exists = probe != nullptr || errno != ENOENT;
   if (probe != nullptr) std::fclose(probe);
-  if (exists) {
+  if (exists && graph_FileIsStale(file, *owner->GetMotion())) {
+    LogPrintf("GRAPH: %s is older than the motion or skeleton it was made from; %s is made again",
+              file.c_str(), name.c_str());
+  } else if (exists) {
     if (TransitionGraph::ImportGraph(file)) return;
     LogPrintf("GRAPH: Error importing transition graph %s", name.c_str());
   }

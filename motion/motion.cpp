@@ -1,5 +1,7 @@
 #include "motion/motion.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <charconv>
 #include <climits>
@@ -207,9 +209,17 @@ void amc_ReadFrames(std::string_view text, const std::string& path, const Skelet
 }
 
 // Whether a cache made from the motion file `path` and the default skeleton
-// is older than either of them (a source that is missing is no reason).
+// may no longer match them: either was modified or replaced after the cache
+// was written, whatever modification time it carries (a source that is
+// missing is no reason).
 bool motion_CacheIsStale(const std::string& cache, const std::string& path) {
-  return ModifiedBefore(cache, path) || ModifiedBefore(cache, kDefaultSkeletonFile);
+  return ChangedSince(cache, path) || ChangedSince(cache, kDefaultSkeletonFile);
+}
+
+// Whether the motion file is there to be parsed again.
+bool motion_HasText(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 }  // namespace
@@ -293,8 +303,17 @@ int Motion::LoadMotion(const std::string& file, float scale) {
   if (probe != nullptr) {
     std::fclose(probe);
     // A cache older than its text or the skeleton was made from an earlier
-    // version of them (a clip the user mended): it is made again.
-    const bool stale = motion_CacheIsStale(postureCache, path);
+    // version of them (a clip the user mended): it is made again from the
+    // text. Without a text to make it from, a whole cache is all there is.
+    bool stale = motion_CacheIsStale(postureCache, path);
+    if (stale) {
+      haveText = ReadTextFile(path, &text);
+      if (!haveText) {
+        LogPrintf("LoadMotion: %s is older than its sources, but %s cannot be read; the cache is used",
+                  postureCache.c_str(), path.c_str());
+        stale = false;
+      }
+    }
     const int result = stale ? -1 : ReadBinaryPostures(postureCache);
     if (result == 0) {
       UpdateMarkerCache(markerCache, path);
@@ -302,7 +321,7 @@ int Motion::LoadMotion(const std::string& file, float scale) {
     }
     // A cache that cannot be read whole is not trusted: parse the text
     // again when there is one (which rewrites the cache).
-    haveText = ReadTextFile(path, &text);
+    if (!haveText) haveText = ReadTextFile(path, &text);
     if (haveText) {
       LogPrintf("LoadMotion: %s is %s; %s is parsed again", postureCache.c_str(),
                 stale ? "older than its sources" : "not trusted", path.c_str());
@@ -343,7 +362,12 @@ int Motion::LoadMotion(const std::string& file, float scale) {
 }
 
 void Motion::UpdateMarkerCache(const std::string& file, const std::string& source) {
-  if (IsMarkerCacheComplete(file, frameCount) && !motion_CacheIsStale(file, source)) return;
+  // An older cache is kept when there is no text to parse the postures
+  // again from: they came from a posture cache no newer than it.
+  if (IsMarkerCacheComplete(file, frameCount) &&
+      (!motion_CacheIsStale(file, source) || !motion_HasText(source))) {
+    return;
+  }
   if (!DefaultSkeleton().loaded) {
     LogPrintf("LoadMotion: the skeleton %s did not load; %s is not written", kDefaultSkeletonFile,
               file.c_str());

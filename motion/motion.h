@@ -39,10 +39,12 @@ std::string MotionCacheName(const std::string& path, const char* extension);
 // Loading: a motion file "walk.amc" is read from MotionFolder + "walk.amc".
 // Beside it live two caches named by the path up to the last "." of the file
 // name: "walk.bin" (every posture) and "walk.mpos" (every frame's joint
-// positions). When the posture cache can be read whole and is not older than
-// the AMC text or the skeleton file, it is used and the text is not parsed;
+// positions). When the posture cache can be read whole, holds only finite
+// numbers and neither the AMC text nor the skeleton file was modified or
+// replaced after it was written, it is used and the text is not parsed;
 // otherwise the text is parsed and both caches are (re)written, unless the
-// text has errors or the skeleton did not load whole. Caches are written
+// text has errors or the skeleton did not load whole. Without a text to
+// parse, a whole cache is used however old it is. Caches are written
 // under a temporary name and renamed into place, so a cache that exists is
 // always complete.
 //
@@ -109,8 +111,9 @@ class Motion {
   // that name is kept). count must not be negative.
   int WriteBinaryPostures(const std::string& file, const Posture* postures, int count);
   // Reads a posture cache into frameCount and frames (replacing them). A file
-  // that cannot be opened or whose size is not exactly what its count line
-  // promises is refused: -1, logged, the motion unchanged. 0 on success.
+  // that cannot be opened, whose size is not exactly what its count line
+  // promises or that holds a value that is not a finite number is refused:
+  // -1, logged, the motion unchanged. 0 on success.
   int ReadBinaryPostures(const std::string& file);
   // Joint-position cache: computes MarkerSet::ComputeFromPosture of each
   // posture and writes the count in decimal, a line feed and count raw
@@ -120,7 +123,8 @@ class Motion {
   // The joint positions of every frame, read from the ".mpos" cache of each
   // entry of resourceNames in order: a new[] array of frameCount marker sets
   // that the caller frees with delete[]. Null (logged) when a cache is
-  // missing, unreadable or its counts do not add up to frameCount.
+  // missing, unreadable, holds a value that is not a finite number or its
+  // counts do not add up to frameCount.
   MarkerSet* LoadMarkerPositions();
   // The joint positions of every frame computed from the postures in memory,
   // as the cache holds them: a new[] array of frameCount marker sets. Null
@@ -145,10 +149,12 @@ class Motion {
 
  private:
   // True when `file` is a joint-position cache of exactly `count` records
-  // (count line and file size agree); only the count line is read.
+  // (count line and file size agree) of finite numbers.
   static bool IsMarkerCacheComplete(const std::string& file, int count);
   // Writes the joint-position cache `file` of the frames unless it holds
-  // frameCount records and is not older than the motion file `source` or
-  // the skeleton file; never from a skeleton that did not load whole.
+  // frameCount records and the motion file `source` and the skeleton file
+  // did not change after it was written (or `source` is missing, so the
+  // postures could not be parsed again); never from a skeleton that did not
+  // load whole.
   void UpdateMarkerCache(const std::string& file, const std::string& source);
 };

@@ -5,10 +5,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +68,21 @@ bool cache_ReadHeader(std::FILE* file, int* count, uint64_t* dataBytes) {
   return true;
 }
 
+// The first record of `count` records of `recordSize` bytes (whole floats)
+// that holds a value that is not a finite number: NaN or an infinity, which
+// no posture or joint position ever is. -1 when every value is finite.
+int64_t cache_FirstNonFinite(const void* records, uint64_t count, uint64_t recordSize) {
+  const uint64_t perRecord = recordSize / sizeof(float);
+  const uint64_t values = count * perRecord;
+  const unsigned char* bytes = static_cast<const unsigned char*>(records);
+  for (uint64_t v = 0; v < values; ++v) {
+    float value;
+    std::memcpy(&value, bytes + v * sizeof(float), sizeof(float));
+    if (!std::isfinite(value)) return static_cast<int64_t>(v / perRecord);
+  }
+  return -1;
+}
+
 // Count line, then the records, as one cache file.
 bool cache_Write(AtomicFile* out, int count, const void* records, uint64_t bytes) {
   const std::string header = std::to_string(count) + "\n";
@@ -110,6 +128,16 @@ int Motion::ReadBinaryPostures(const std::string& file) {
     return -1;
   }
   in.reset();
+  // Such a value would never leave the frames (positions and blends carry it
+  // on for good): the cache is refused as a short one is.
+  const int64_t bad = cache_FirstNonFinite(read, static_cast<uint64_t>(count), kPostureRecordSize);
+  if (bad >= 0) {
+    delete[] read;
+    LogPrintf("ReadBinaryPostures: %s: frame %lld holds a value that is not a finite number", file.c_str(),
+              static_cast<long long>(bad));
+    LogPrintf("ReadBinaryPostures: Error reading %s", file.c_str());
+    return -1;
+  }
   delete[] frames;
   frames = read;
   frameCount = count;
@@ -137,8 +165,24 @@ bool Motion::IsMarkerCacheComplete(const std::string& file, int count) {
   cache_File in = cache_OpenForReading(file);
   int stored = 0;
   uint64_t dataBytes = 0;
-  return in != nullptr && cache_ReadHeader(in.get(), &stored, &dataBytes) && stored == count &&
-         dataBytes == kMarkerRecordSize * static_cast<uint64_t>(count);
+  if (in == nullptr || !cache_ReadHeader(in.get(), &stored, &dataBytes) || stored != count ||
+      dataBytes != kMarkerRecordSize * static_cast<uint64_t>(count)) {
+    return false;
+  }
+  // The records are read in slices, so a long clip needs no second copy.
+  std::vector<MarkerSet> slice(1024);
+  for (int64_t done = 0; done < count;) {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(count - done, static_cast<int64_t>(slice.size())));
+    if (std::fread(slice.data(), kMarkerRecordSize, n, in.get()) != n) return false;
+    const int64_t bad = cache_FirstNonFinite(slice.data(), n, kMarkerRecordSize);
+    if (bad >= 0) {
+      LogPrintf("LoadMotion: %s: frame %lld holds a value that is not a finite number; it is written again",
+                file.c_str(), static_cast<long long>(done + bad));
+      return false;
+    }
+    done += static_cast<int64_t>(n);
+  }
+  return true;
 }
 
 MarkerSet* Motion::ComputeMarkerPositions() const {
@@ -179,6 +223,13 @@ MarkerSet* Motion::LoadMarkerPositions() {
     const uint64_t bytes = kMarkerRecordSize * static_cast<uint64_t>(count);
     if (dataBytes != bytes ||
         (count > 0 && std::fread(markers.get() + total, 1, bytes, in.get()) != bytes)) {
+      LogPrintf("LoadMarkerPositions: Error reading %s", cache.c_str());
+      return nullptr;
+    }
+    const int64_t bad = cache_FirstNonFinite(markers.get() + total, static_cast<uint64_t>(count), kMarkerRecordSize);
+    if (bad >= 0) {
+      LogPrintf("LoadMarkerPositions: %s: frame %lld holds a value that is not a finite number", cache.c_str(),
+                static_cast<long long>(bad));
       LogPrintf("LoadMarkerPositions: Error reading %s", cache.c_str());
       return nullptr;
     }

@@ -171,12 +171,19 @@ bool Camera::Update() {
           path.AddPoint(SplinePoint(desired.x, desired.y, desired.z));
           pathEnd = desired;
           u = 0.0f;
+          if (!std::isfinite(pathLength)) {
+            // Too far off for a path of any length (flown out beyond the
+            // float range): the camera is put at its place at once.
+            position = desired;
+            state.lastPathPoint = desired;
+            u = 1.0f;
+          }
         }
         if (u < 1.0f) {
           u = ComputePathStep(desired);
           const unsigned int segment = static_cast<unsigned int>(path.GetControlPoints().size() - 1);
           const std::optional<SplinePoint> p = path.EvaluateSegment(segment, u);
-          if (p.has_value()) {
+          if (p.has_value() && camera_IsFinite(camera_FromSpline(*p))) {
             state.lastPathPoint = camera_FromSpline(*p);
             position = state.lastPathPoint;
           }

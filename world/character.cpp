@@ -186,7 +186,7 @@ void Character::Animate() {
     delta.z = 0.0f;
     firstFrame = false;
   }
-  position += delta;
+  if (IsFinite(position + delta)) position += delta;
 
   const Bone* rootBone = skeleton_->GetRoot();
   orientation = Quaternion(rootBone->rx, rootBone->ry, rootBone->rz) * modelRotation;

@@ -32,15 +32,19 @@ void Entity::Reset() {
 }
 
 void Entity::SetPosition(const Vector3& p) {
+  // No move leaves an entity where it could never be seen nor moved back.
+  if (!IsFinite(p)) return;
   position.x = p.x;
   position.y = p.y;
   position.z = p.z;
 }
 
 void Entity::MoveLocal(Vector3 delta) {
-  if (delta.x != 0.0f) position += delta.x * orientation.GetXAxis();
-  if (delta.y != 0.0f) position += delta.y * orientation.GetYAxis();
-  if (delta.z != 0.0f) position += delta.z * orientation.GetZAxis();
+  Vector3 moved = position;
+  if (delta.x != 0.0f) moved += delta.x * orientation.GetXAxis();
+  if (delta.y != 0.0f) moved += delta.y * orientation.GetYAxis();
+  if (delta.z != 0.0f) moved += delta.z * orientation.GetZAxis();
+  if (IsFinite(moved)) position = moved;
   RebuildMatrix();
 }
 

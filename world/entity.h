@@ -42,10 +42,13 @@ class Entity {
   Vector3& GetPosition() { return position; }
   Quaternion& GetOrientation() { return orientation; }
 
+  // A place with a component that is not finite is ignored.
   void SetPosition(const Vector3& p);
 
   // Moves by delta.x, delta.y, delta.z world units along the entity's own
-  // x, y and z axes; then renormalises the orientation and rebuilds `matrix`.
+  // x, y and z axes (a move that would end at a place that is not finite
+  // does not happen); then renormalises the orientation and rebuilds
+  // `matrix`.
   void MoveLocal(Vector3 delta);
 
   // Turns by angles.x degrees about the entity's own x axis, angles.y about

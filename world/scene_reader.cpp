@@ -8,7 +8,9 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
+#include <string>
 #include <string_view>
 
 #include "core/log.h"
@@ -103,6 +105,19 @@ void scene_ParseFloats(std::string_view text, float* out, int count) {
     bool trailing = false;
     if (!scene_ParseFloatWord(word, &out[i], &trailing) || trailing) return;
   }
+}
+
+// The first of up to `count` words of the text that reads as a number that is
+// not finite ("nan", "inf", "1e39"); empty when there is none.
+std::string scene_NonFiniteWord(std::string_view text, int count) {
+  std::string_view word;
+  for (int i = 0; i < count && NextWord(&text, &word); ++i) {
+    const std::string copy(word);
+    char* end = nullptr;
+    const float value = std::strtof(copy.c_str(), &end);
+    if (end != copy.c_str() && !std::isfinite(value)) return copy;
+  }
+  return std::string();
 }
 
 // A motion name and a graph type: the first word and the whole number at the
@@ -417,6 +432,12 @@ bool SceneReader::ReadCharacter(std::istream& in) {
       characterName = value;
     } else if (key == "Position") {
       scene_ParseFloats(value, position, 3);
+      // Such a place could never be seen, nor left again.
+      const std::string bad = scene_NonFiniteWord(value, 3);
+      if (!bad.empty()) {
+        Report(lineNumber, false, "position \"%s\" is not a finite number; the character stands at %g %g %g",
+               scene_Shown(bad).c_str(), position[0], position[1], position[2]);
+      }
     } else if (key == "GameplayController") {
       gameplayController = scene_ParseInt(value);
     } else if (key == "DatasetID") {

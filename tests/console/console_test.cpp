@@ -249,6 +249,11 @@ TEST_F(ConsoleTest, CommandsCheckTheirArgumentsAndActOnTheNamedEntities) {
   for (const auto& [line, text] : cases) {
     EXPECT_EQ(Enter(line), Strings{"Function '" + FirstWord(line) + "' Error: " + text});
   }
+  // A creation point that is not finite would make a character that is never seen.
+  for (const char* point : {" nan 0 0", " 1 inf 2", " 1 2 -1e39"}) {
+    EXPECT_EQ(Enter("character.create " + walk->name + point),
+              Strings{"Function 'character.create' Error: the creation point must be three finite numbers"});
+  }
   // Frames 1 .. frameCount - 1 only.
   for (const char* frames : {"0 5", "5 0", "10 5", "5 10", "-1 5", "x 5", "99999999999 5"}) {
     EXPECT_EQ(Enter(std::string("character.eval_pose consoleplayer ") + frames),

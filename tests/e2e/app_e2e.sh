@@ -7,8 +7,10 @@
 #     success before the scene and every motion of the scene loaded; the 3-D
 #     view is a picture, not one flat colour; a window manager's close request
 #     ends the program with exit code 0 and it writes "cvar.ini".
-#   Between the starts, two saved values are changed in "cvar.ini".
-#   2nd start: the view has the saved width; two screenshots a second apart
+#   Between the starts, two saved values are changed in "cvar.ini", and
+#     temporary files of a killed writer and of one that runs are left.
+#   2nd start: the killed writer's temporary files are gone, the other is
+#     kept; the view has the saved width; two screenshots a second apart
 #     differ where the characters stand (below the console); Alt-X (the menu
 #     accelerator, which must get past the application's key handler) ends the
 #     program with exit code 0, and the changed values survive its save.
@@ -70,6 +72,12 @@ sed -i -e 's/^1 gl\.width .*/1 gl.width 600/' -e 's/^2 console\.overlay .*/2 con
 [[ "$(cvar_value "$work/data/cvar.ini" gl.width)" == 600 &&
    "$(cvar_value "$work/data/cvar.ini" console.overlay)" == 0.200000 ]] ||
   fail "cannot change the saved values in cvar.ini"
+# Temporary files that a killed run left (its writer is gone: removed at the
+# next start) and one of a writer that still runs (kept).
+dead=$(sh -c 'echo $$')
+left=("$work/data/walk_graph.gra.tmp${dead}_0" "$work/data/data/motions/walk.bin.tmp${dead}_1")
+kept="$work/data/walk_graph.gra.tmp$$_2"
+for file in "${left[@]}" "$kept"; do echo partial > "$file"; done
 
 # --- 2nd start -------------------------------------------------------------
 run=2
@@ -77,6 +85,10 @@ note "start 2: saved values, moving characters, Alt-X"
 start_program
 wait_for_window 120
 check_log_start_up
+for file in "${left[@]}"; do [[ ! -e "$file" ]] || fail "the start left the abandoned ${file#"$work/"}"; done
+[[ -e "$kept" ]] || fail "the start removed a temporary file of a writer that runs"
+grep -q "^RemoveAbandonedTemporaryFiles: removed ./walk_graph.gra.tmp${dead}_0, left by a writer" "$work/data/log.txt" ||
+  fail "no log line for the removed temporary file"
 view=$(view_window "$window" 600 480)
 [[ -n "$view" ]] || fail "the saved gl.width 600 did not size the view"
 # The console has finished sliding in after 0.75 s.

@@ -3,7 +3,8 @@
 // nodes registered for the motion and every target a frame of it; a file that
 // imports is never changed, and one that is refused is replaced by the graph
 // generated in its place; and what the graph then writes reads back with the
-// same targets and writes the same bytes again.
+// same targets and writes the same bytes again. No weight is ever NaN or
+// infinite.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -74,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int k = 0; k < kFuzzFrames; ++k) {
     for (const GraphEdge& edge : graph->GetNode(k)->edges) {
       Require(edge.target >= 0 && edge.target < kFuzzFrames, "target outside the motion");
+      Require(std::isfinite(edge.weight), "a weight that is not finite");
       subnormal = subnormal || std::fpclassify(edge.weight) == FP_SUBNORMAL;
     }
   }

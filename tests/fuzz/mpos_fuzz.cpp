@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to the joint-position cache reader: each input is
 // written as the ".mpos" cache of the second file of a two-file motion (the
 // first file's cache is sound) and the joint positions are loaded. They must
-// come back only when the input is exactly one record behind its count line;
-// loading the file again as a motion mends any other cache.
+// come back only when the input is exactly one record of finite numbers
+// behind its count line; loading the file again as a motion mends any other
+// cache.
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -30,6 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Loaded only from "1", one separator byte and one record, perhaps after white space.
   Require(markers == nullptr || (size >= 2 + 372 && std::memcmp(&markers[2], data + size - 372, 372) == 0),
           "joint positions other than the cache's record");
+  for (int v = 0; markers != nullptr && v < 3 * 93; ++v) {
+    Require(std::isfinite(markers[v / 93].positions[v % 93 / 3][v % 3]), "a joint position that is not finite was loaded");
+  }
   delete[] markers;
   Motion* again = new Motion("b", "b.amc", 0.06f, 0);  // keeps a cache of one record, mends any other
   Require(again->frameCount == 1, "b does not load");

@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+
 #include "tests/graph/graph_fixture.h"
 #include "tests/support/plain_graph.h"
+#include "tests/support/tiny_skeleton.h"
 
 namespace {
 
@@ -128,6 +131,33 @@ TEST_F(GraphTest, FilesHoldTheExactLayout) {
   EXPECT_EQ(ReadFile("out.gra"),
             "3\r\n0 2\r\n2 0.962 1 0.951 \r\n1 7\r\n"
             "-7 1 -7 0.953123 -7 1e-05 -7 0.0001 -7 123456 -7 1.23457e+06 -7 -0 \r\n2 1\r\n0 0.97 \r\n");
+}
+
+// A file made before the motion's text or caches or the skeleton last
+// changed (or were replaced) describes other frames: the graph is generated
+// again and written over it. A file made after all of them is imported.
+TEST_F(GraphTest, AFileOlderThanWhatItWasMadeFromIsGeneratedAgain) {
+  ASSERT_TRUE(testing_support::WriteTinySkeleton());
+  WriteFile("data/motions/fresh.amc", testing_support::TinyAmcText(":DEGREES\n", 80, [](int f, int j, int a) {
+              return std::sin(f * 0.1 + j + a);
+            }));
+  Motion* motion = new Motion("fresh", "fresh.amc", 0.06f, 0);
+  ASSERT_EQ(motion->frameCount, 80);
+  std::string empty = "80\r\n";
+  for (int k = 0; k < 80; ++k) empty += std::to_string(k) + " 0\r\n\r\n";
+  for (const char* changed : {"", "data/motions/fresh.amc", "data/motions/fresh.bin", "data/motions/fresh.mpos",
+                              "MartialArts.asf"}) {
+    WriteFile("fresh.gra", empty);
+    if (*changed != 0) fs::last_write_time(changed, fs::file_time_type::clock::now() + std::chrono::minutes(1));
+    NodeTableMap().erase(motion);
+    g_lines.clear();
+    FileGraph& graph = *new FileGraph(motion->CreateController(0), "fresh.gra");
+    const bool stale = *changed != 0;
+    EXPECT_EQ(Count("GRAPH: fresh.gra is older than the motion or skeleton it was made from; " + graph.name +
+                    " is made again"), stale) << changed;
+    EXPECT_EQ(graph.GetNode(0)->edges.empty() && ReadFile("fresh.gra") == empty, !stale) << changed;
+    if (stale) fs::last_write_time(changed, fs::file_time_type::clock::now() - std::chrono::minutes(1));
+  }
 }
 
 TEST_F(GraphTest, RefusedFilesAreReplacedAndSomeGraphsAreNotWritten) {

@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <tuple>
 
 #include "tests/motion/tiny_motion.h"
 
@@ -137,11 +139,13 @@ TEST_F(MotionTest, CachesOlderThanTheTextOrTheSkeletonAreMadeAgain) {
   // The clip mended (three frames now) after its caches were made, then the
   // skeleton changed after them (the joint-position cache is whole then, but
   // older): parsed again, the caches rewritten. Times lie minutes apart, so
-  // that the file system's coarse clock cannot tie them.
+  // that the file system's coarse clock cannot tie them. Last, both are
+  // older than the caches, but their times were set back after the caches
+  // were written (as "cp -p" or "tar" leave a replaced file).
   WriteFile("data/motions/walk.amc", TinyAmc(2));
   { Motion m("walk", "walk.amc", 0.06f, 0); }
   WriteFile("data/motions/walk.amc", TinyAmc(3));
-  for (const char* newer : {"data/motions/walk.amc", "MartialArts.asf"}) {
+  for (const char* newer : {"data/motions/walk.amc", "MartialArts.asf", ""}) {
     const std::pair<const char*, int> ages[] = {{"data/motions/walk.amc", 120}, {"MartialArts.asf", 120},
                                                 {"data/motions/walk.bin", 60}, {"data/motions/walk.mpos", 60}};
     for (const auto& [file, minutes] : ages) {
@@ -153,6 +157,54 @@ TEST_F(MotionTest, CachesOlderThanTheTextOrTheSkeletonAreMadeAgain) {
     EXPECT_EQ(ReadFile("data/motions/walk.bin"), "3\n" + Bytes(m.frames, 3 * 508)) << newer;
     EXPECT_EQ(CountLogged("DumpMarkerPositions: Done dumping", true), 1) << newer;
   }
+}
+
+// With no text to make it from, an older cache is all there is: it is used,
+// and so is the joint-position cache beside it.
+TEST_F(MotionTest, AWholeCacheWithoutItsTextIsUsedHoweverOld) {
+  WriteFile("data/motions/a.amc", TinyAmc(2));
+  { Motion m("a", "a.amc", 0.06f, 0); }
+  const std::string markers = ReadFile("data/motions/a.mpos");
+  fs::remove("data/motions/a.amc");
+  fs::last_write_time("MartialArts.asf", fs::file_time_type::clock::now() + std::chrono::minutes(1));
+  LogLines().clear();
+  Motion m("a", "a.amc", 0.06f, 0);
+  ASSERT_EQ(m.frameCount, 2);
+  EXPECT_TRUE(SamePosture(m.frames[1], TinyPosture(1)));
+  EXPECT_TRUE(LoggedOnce("LoadMotion: data/motions/a.bin is older than its sources, but data/motions/a.amc "
+                         "cannot be read; the cache is used"));
+  EXPECT_EQ(CountLogged("DumpMarkerPositions", true), 0);
+  EXPECT_EQ(ReadFile("data/motions/a.mpos"), markers);
+}
+
+// NaN or an infinity is never a posture's or a joint position's value: a
+// cache that holds one is refused as a short one is, and made again from
+// the text when there is one.
+TEST_F(MotionTest, CachesHoldingValuesThatAreNotFiniteAreRefused) {
+  WriteFile("data/motions/walk.amc", TinyAmc(2));
+  Motion m("walk", "walk.amc", 0.06f, 0);
+  std::string bin = ReadFile("data/motions/walk.bin"), mpos = ReadFile("data/motions/walk.mpos");
+  const float kNaN = NAN, kInfinity = INFINITY;
+  const std::tuple<std::string, size_t, const float*, const char*> cases[] = {
+      {".bin", 508, &kNaN, "ReadBinaryPostures: data/motions/walk.bin: frame 1 holds"},      // frame 1's root x
+      {".bin", 72, &kInfinity, "ReadBinaryPostures: data/motions/walk.bin: frame 0 holds"},  // a rotation's w
+      {".mpos", 432, &kNaN, "LoadMarkerPositions: data/motions/walk.mpos: frame 1 holds"}};  // joint 5's x
+  for (const auto& [extension, offset, value, logged] : cases) {
+    std::string bytes = ReadFile("data/motions/walk" + extension);
+    std::memcpy(&bytes[2 + offset], value, sizeof(float));
+    WriteFile("data/motions/walk" + extension, bytes);
+    LogLines().clear();
+    EXPECT_TRUE(extension == ".bin" || m.LoadMarkerPositions() == nullptr);
+    const Motion again("walk", "walk.amc", 0.06f, 0);  // writes the caches again
+    EXPECT_EQ(CountLogged(logged, true), 1) << offset;
+    EXPECT_TRUE(SamePosture(again.frames[1], TinyPosture(1)));
+    EXPECT_EQ(ReadFile("data/motions/walk.bin") + ReadFile("data/motions/walk.mpos"), bin + mpos) << offset;
+  }
+  // Without the text such a posture cache leaves the motion unloaded.
+  std::memcpy(&bin[2 + 508], &kNaN, sizeof(float));
+  WriteFile("data/motions/walk.bin", bin);
+  fs::remove("data/motions/walk.amc");
+  EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, -1);
 }
 
 // The skeleton cut short before its hierarchy: the bones and their degrees of

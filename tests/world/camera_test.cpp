@@ -63,6 +63,10 @@ TEST(EntityTest, MoveLocalFollowsTheOwnAxes) {
   e.Turn(Vector3(0.0f, 90.0f, 0.0f));
   e.MoveLocal(Vector3(3.0f, 4.0f, 2.0f));
   EXPECT_LT(Distance(e.position, Vector3(-2.0f, 4.0f, 3.0f)), 1e-5f);
+  // No move leaves it at a place that is not finite.
+  e.SetPosition(Vector3(1.0f, NAN, 0.0f));
+  e.MoveLocal(Vector3(0.0f, 0.0f, INFINITY));
+  EXPECT_LT(Distance(e.position, Vector3(-2.0f, 4.0f, 3.0f)), 1e-5f);
 }
 
 TEST(CameraAngle, AngleXZIsTheAngleOfTheProjectionsAndNeverNaN) {
@@ -110,6 +114,21 @@ TEST_F(CameraTest, WithoutAHorizontalHeadingTheCameraStaysAndKeepsLooking) {
   camera.position = root->position + Vector3(0, 5, 0);
   camera.Update();
   EXPECT_EQ(std::make_pair(camera.orientation.x, camera.orientation.w), std::make_pair(before.x, before.w));
+}
+
+// Up held with "keyboard.trans_speed" 1e38: the camera stops at the last
+// finite place on its way; tracking, too far off for a path, puts it at its
+// place behind the target at once.
+TEST_F(CameraTest, FlownOutOfRangeTheCameraStaysFiniteAndTrackingBringsItBack) {
+  if (!gl.Create(64, 64)) TAVRIN_SKIP_TEST(gl.error());
+  camera.SetMode(Camera::kFreeRoam);
+  for (int i = 0; i < 36; ++i) camera.MoveLocal(Vector3(0.0f, 0.0f, -1e38f));
+  EXPECT_TRUE(IsFinite(camera.position));
+  root->position = Vector3(0, 0, 0);
+  root->orientation.SetIdentity();
+  camera.SetTarget(root);
+  Run(2, 0.1);
+  EXPECT_LT(Distance(camera.position, Vector3(-4.8f, 2.2f, 0.0f)), 1e-5f);
 }
 
 }  // namespace

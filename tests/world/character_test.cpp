@@ -51,6 +51,11 @@ TEST(CharacterTest, FirstFrameKeepsThePlaceAndLaterFramesAddTheRootTravel) {
     EXPECT_LT(Distance(walker.position, expected[f]), 1e-5f) << f;
     EXPECT_NEAR(chartest_SameRotation(walker.orientation, turns[f] * walker.modelRotation), 1.0f, 1e-6f) << f;
   }
+  // Root travel that would carry it past the float range is not taken.
+  motion.frames[2].root.x = 3e38f;
+  walker.position.x = 1e38f;
+  walker.Draw();
+  EXPECT_EQ(walker.position.x, 1e38f);
 }
 
 TEST(CharacterTest, EllipsoidTurnLaysTheLongAxisAlongEveryDirection) {

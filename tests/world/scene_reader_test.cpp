@@ -98,6 +98,20 @@ TEST_F(SceneReaderTest, ReadsMotionsDataSetsCharactersAndNumbers) {
   for (const auto& [name, description] : expected) EXPECT_EQ(scenetest_Character(name), description);
 }
 
+// A place that is not a finite number is logged with its line; the numbers
+// before it count, the rest stay 0.
+TEST_F(SceneReaderTest, PositionsThatAreNotFiniteAreLoggedWithTheirLine) {
+  ASSERT_TRUE(Load("x\n" + kMotionA + "* Character\nCharacterName: Lost\nPosition: 4 nan inf\nDefaultRootMotion: a\nEND\n"
+                   "* Character\nCharacterName: Far\nPosition: -1e39 -inf nan\nDefaultRootMotion: a\nEND\n"));
+  EXPECT_EQ(scenetest_Character("lost"), "4 0 0 | a playing");
+  EXPECT_EQ(scenetest_Character("far"), "0 0 0 | a playing");
+  const std::string log = ReadFile("log.txt");
+  for (const char* line : {"line 9: position \"nan\" is not a finite number; the character stands at 4 0 0\n",
+                           "line 14: position \"-1e39\" is not a finite number; the character stands at 0 0 0\n"}) {
+    EXPECT_NE(log.find(std::string("LoadScene: test.sce ") + line), std::string::npos) << line;
+  }
+}
+
 TEST_F(SceneReaderTest, HeaderFirstLineAndLineRules) {
   const std::string header = kSceneHeader;
   // Refused whether its line ends in LF, CRLF or nothing; nothing is created.
