@@ -108,6 +108,14 @@ void controller_OnMotionDestroyed(Motion* motion) {
   NodeTableMap().erase(motion);
 }
 
+// Which of the motion's joined files frame i was read from: the files' frames
+// follow each other, the first file's ending before segmentEnds[0].
+size_t controller_FileOf(const Motion* motion, int i) {
+  size_t file = 0;
+  while (file < motion->segmentEnds.size() && motion->segmentEnds[file] <= i) ++file;
+  return file;
+}
+
 int64_t controller_Clamp(int64_t value, int64_t low, int64_t high) {
   if (value > high) value = high;
   if (value < low) value = low;
@@ -188,10 +196,17 @@ bool MotionController::Update() {
   }
 
   const int advance = timer.GetFramesElapsed(kFramePeriodMs, static_cast<double>(speed));
+  const int shown = currentFrame;
   int64_t next = static_cast<int64_t>(currentFrame) + advance;
+  const bool wrapped = next >= frameCount && looping;
   if (next >= frameCount) next = looping ? 0 : frameCount - 1;
   if (next < 0) next = 0;  // only a negative speed runs backwards off the start
   currentFrame = static_cast<int>(next);
+  // A loop wrap or a step into another joined file lands on a frame whose
+  // recorded root lies elsewhere: the root is carried across as at a jump.
+  if (wrapped || controller_FileOf(motion, shown) != controller_FileOf(motion, currentFrame)) {
+    CarryRoot(shown, currentFrame, RootShownAt(shown));
+  }
 
   if (graph != nullptr) graph->GraphUpdate();
 
@@ -239,29 +254,34 @@ bool MotionController::StartTransition(int frame) {
   if (motion == nullptr || motion->frames == nullptr || frame >= motion->frameCount) return false;
   previousFrame = currentFrame;
   transitionFrame = frame;
-
-  const Posture& target = controller_Frame(motion, frame);
-  const Posture& source = controller_Frame(motion, previousFrame);
-  const Quaternion step = controller_HeadingOnly(target.rotation[0].GetInverse() * source.rotation[0]);
-  headingCorrection = headingCorrection * step;
-
-  Vector3 offset = posture.root - target.root;
-  offset.y = 0.0f;
-  positionCorrection = offset;
-  referenceOffset = target.root;
-  worldOffset = referenceOffset + positionCorrection;
-
+  CarryRoot(previousFrame, frame, posture.root);
   currentFrame = frame;
   transitioning = true;
   return true;
 }
 
-void MotionController::ApplyRootTransform() {
-  posture.rotation[0] = headingCorrection * posture.rotation[0];
+void MotionController::CarryRoot(int from, int to, const Vector3& shownRoot) {
+  const Posture& target = controller_Frame(motion, to);
+  const Posture& source = controller_Frame(motion, from);
+  const Quaternion step = controller_HeadingOnly(target.rotation[0].GetInverse() * source.rotation[0]);
+  headingCorrection = headingCorrection * step;
+
+  Vector3 offset = shownRoot - target.root;
+  offset.y = 0.0f;
+  positionCorrection = offset;
+  referenceOffset = target.root;
+  worldOffset = referenceOffset + positionCorrection;
+}
+
+Vector3 MotionController::RootShownAt(int frame) const {
   Matrix4 heading;
   headingCorrection.GetMatrix(&heading);
-  const Vector3 moved = controller_Frame(motion, currentFrame).root - referenceOffset;
-  posture.root = worldOffset + heading.TransformPoint(moved);
+  return worldOffset + heading.TransformPoint(controller_Frame(motion, frame).root - referenceOffset);
+}
+
+void MotionController::ApplyRootTransform() {
+  posture.rotation[0] = headingCorrection * posture.rotation[0];
+  posture.root = RootShownAt(currentFrame);
 }
 
 void MotionController::GetBlendedPosture(Posture& out) {

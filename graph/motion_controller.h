@@ -30,7 +30,8 @@ double TransitionFrames();
 // Plays one Motion: turns elapsed time into frames at 120 per second, lets its
 // transition graph jump to other frames of the same motion, blends each jump
 // over W frames and corrects the root so that the character neither jumps in
-// place nor snaps its heading at a jump. Its output is one Posture per update.
+// place nor snaps its heading at a jump, at a loop wrap or where two joined
+// files meet. Its output is one Posture per update.
 class MotionController {
  public:
   // Registers the controller in MotionControllerMap under a unique name and,
@@ -131,6 +132,12 @@ class MotionController {
   bool markerCacheTried;
 
  private:
+  // Moves the root corrections so that frame `to` shows with the root at
+  // `shownRoot` horizontally (at frame `to`'s own height) and facing as frame
+  // `from` did; the frames after `to` then move on from there.
+  void CarryRoot(int from, int to, const Vector3& shownRoot);
+  // Where the root of `frame` is shown under the current corrections.
+  Vector3 RootShownAt(int frame) const;
   void ApplyRootTransform();
   void GetBlendedPosture(Posture& out);
 };

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "core/matrix4.h"
 #include "tests/graph/graph_fixture.h"
+#include "tests/support/real_clips.h"
 
 namespace {
 
@@ -49,6 +53,20 @@ void ExpectBlend(const Posture& actual, const Posture& from, const Posture& to, 
     EXPECT_NEAR(std::fabs(actual.rotation[j].Dot(expected)), 1.0f, 1e-6f) << "joint " << j << " after " << e;
   }
 }
+
+// Where a root rotation faces (its z axis) about the vertical, in degrees.
+double Facing(const Quaternion& rotation) {
+  Matrix4 m;
+  rotation.GetMatrix(&m);
+  const Vector3 z = m.TransformPoint(Vector3(0.0f, 0.0f, 1.0f));
+  return std::atan2(z.x, z.z) * 180.0 / kPi;
+}
+
+// The turn from one facing to another, 0 to 180 degrees.
+double Turn(double from, double to) { return std::fabs(std::remainder(to - from, 360.0)); }
+
+// Horizontal distance.
+float Ground(const Vector3& a, const Vector3& b) { return std::hypot(a.x - b.x, a.z - b.z); }
 
 TEST_F(MotionControllerTest, AdvanceTransportAndClamps) {
   // From frame 8 of 10: landing exactly on the frame count or past it wraps
@@ -148,6 +166,75 @@ TEST_F(MotionControllerTest, RootKeepsItsPlaceAndHeadingAtAJump) {
   motion->frames[40].rotation[0] = Quaternion(-15.0f, 120.0f, 40.0f);
   ASSERT_TRUE(c->StartTransition(40));
   EXPECT_LT(std::fabs(c->headingCorrection.x) + std::fabs(c->headingCorrection.z), 1e-6f);
+  // Looping a clip that steps 0.1 a frame along x and turns by 2 degrees a
+  // frame: at each wrap the root stays where it stands, facing on, and
+  // walks on from there; a clip standing in place wraps in place.
+  for (const float stride : {0.1f, 0.0f}) {
+    c = &NewController(10, 0);
+    for (int i = 0; i < 10; ++i) {
+      motion->frames[i].rotation[0] = Quaternion(0.0f, 2.0f * i, 0.0f);
+      motion->frames[i].root = Vector3(stride * i, 0.9f, 0.0f);
+    }
+    c->Update();
+    for (int u = 1; u <= 25; ++u) {
+      const Vector3 before = c->GetPosture().root;
+      Play(*c, 1);
+      EXPECT_NEAR(Ground(before, c->GetPosture().root), u % 10 == 0 ? 0.0f : stride, 1e-6f) << stride << ": " << u;
+    }
+    // Frame 5 after two wraps that each carried frame 9's facing over.
+    EXPECT_NEAR(Facing(c->GetPosture().rotation[0]), 10.0 + 2 * 18.0, 1e-3);
+  }
+}
+
+// A real walk (02_01) looping, and a walk, a run, punches and swordplay
+// joined into one motion (02_01, 02_03, 02_05, 02_07), played on across loop
+// wraps and the seams between the files, one and four frames per update,
+// without a graph: no update moves the root horizontally further than that
+// many of the files' largest steps between neighbouring frames, nor turns it
+// further than the larger of that many of their largest turns and the
+// largest turn that an update making a graph jump shows on the same motion.
+TEST_F(MotionControllerTest, RealClipsWalkOnAcrossLoopWrapsAndSeams) {
+  TAVRIN_REQUIRE_MOCAP();
+  const std::vector<std::string> joined = {"02_01.amc", "02_03.amc", "02_05.amc", "02_07.amc"};
+  ASSERT_TRUE(testing_support::CopyRealClips(testing_support::MocapDir(), joined));
+  evalType = 2;
+  for (const size_t files : {1, 4}) {
+    Motion* m = new Motion("real" + std::to_string(files), joined[0], 0.06f, 0);
+    for (size_t f = 1; f < files; ++f) ASSERT_TRUE(m->AppendFile(joined[f], 0.06f));
+    float stride = 0.0f;
+    double turn = 0.0;
+    for (int i = 0; i + 1 < m->frameCount; ++i) {
+      if (m->GetSegmentEnd(i) == i + 1) continue;  // frame i + 1 opens the next file
+      stride = std::max(stride, Ground(m->frames[i].root, m->frames[i + 1].root));
+      turn = std::max(turn, Turn(Facing(m->frames[i].rotation[0]), Facing(m->frames[i + 1].rotation[0])));
+    }
+    for (const int frames : {1, 4}) {
+      MotionController* plain = m->CreateController(0);
+      MotionController* jumping = m->CreateController(1);
+      double jumpTurn = 0.0, worstTurn = 0.0;
+      float worstStep = 0.0f;
+      int wraps = 0, jumps = 0;
+      plain->Update();
+      jumping->Update();
+      while (wraps < 3) {
+        const Posture a = plain->GetPosture(), b = jumping->GetPosture();
+        const int shown = plain->currentFrame;
+        platform::ManualClock::Advance(frames * (1.0 / 120.0 + 1e-9));
+        plain->Update();
+        jumping->Update();
+        wraps += plain->currentFrame < shown;
+        worstStep = std::max(worstStep, Ground(a.root, plain->GetPosture().root));
+        worstTurn = std::max(worstTurn, Turn(Facing(a.rotation[0]), Facing(plain->GetPosture().rotation[0])));
+        if (jumping->IsTransitioning() && jumping->currentFrame == jumping->transitionFrame) {
+          ++jumps;
+          jumpTurn = std::max(jumpTurn, Turn(Facing(b.rotation[0]), Facing(jumping->GetPosture().rotation[0])));
+        }
+      }
+      EXPECT_GT(jumps, 0);
+      EXPECT_LE(worstStep, frames * stride * 1.0001f) << files << " files, " << frames << " frames";
+      EXPECT_LE(worstTurn, std::max(frames * turn, jumpTurn) + 1e-3) << files << " files, " << frames << " frames";
+    }
+  }
 }
 
 TEST_F(MotionControllerTest, MotionsThatGo) {
