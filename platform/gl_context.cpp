@@ -27,7 +27,9 @@ int gl_XErrorHandler(Display*, XErrorEvent*) {
 
 // Keeps every loaded Mesa DRI driver loaded for the rest of the process.
 // Closing the display unloads the driver, and leak reports about its own
-// allocations would then name no module that a suppression could match.
+// allocations would then name no module that a suppression could match. Run
+// before every close, also after a Create that failed half-way (GLX may have
+// loaded the driver before it refused).
 int gl_PinDriver(dl_phdr_info* info, size_t, void*) {
   const char* name = info->dlpi_name;
   if (name == nullptr) return 0;
@@ -48,6 +50,7 @@ OffscreenGLContext::~OffscreenGLContext() {
   if (glXGetCurrentContext() == static_cast<GLXContext>(context_)) glXMakeContextCurrent(dpy, 0, 0, nullptr);
   if (context_ != nullptr) glXDestroyContext(dpy, static_cast<GLXContext>(context_));
   if (pbuffer_ != 0) glXDestroyPbuffer(dpy, pbuffer_);
+  dl_iterate_phdr(gl_PinDriver, nullptr);
   XCloseDisplay(dpy);
 }
 
@@ -85,9 +88,7 @@ bool OffscreenGLContext::Create(int width, int height) {
     error_ = "GLX could not create the off-screen surface or context";
     return false;
   }
-  if (!MakeCurrent()) return false;
-  dl_iterate_phdr(gl_PinDriver, nullptr);
-  return true;
+  return MakeCurrent();
 }
 
 bool OffscreenGLContext::MakeCurrent() {

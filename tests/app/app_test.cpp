@@ -1,8 +1,9 @@
-// The frame update's order of refreshes, and the player strip's transport,
-// slider and speed rules (the controls themselves, and the camera page, are
-// tested in panels_gui_test.cpp).
+// The frame update's order of refreshes, the shutdown's one save, and the
+// player strip's transport, slider and speed rules (the controls themselves,
+// and the camera page, are tested in panels_gui_test.cpp).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -10,10 +11,13 @@
 
 #include "app/app_globals.h"
 #include "app/player_strip.h"
+#include "console/gl_console.h"
+#include "core/singleton.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
 #include "platform/gl_context.h"
 #include "tests/support/skip.h"
+#include "world/scene_reader.h"
 
 namespace {
 
@@ -52,6 +56,16 @@ TEST(GlobalUpdate, RefreshesEveryLivePanelInTheOrderMade) {
   GlobalUpdate();
   EXPECT_EQ(g_trace, (Strings{"early", "first", "second", "last"}));
   EXPECT_EQ(g_controlPanels, (std::vector<ControlPanelEntry*>{&first, &second, &last}));
+}
+
+TEST(GlobalShutdown, SavesOnceAndASecondCallWritesNothing) {
+  g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);
+  new SceneReader();  // the Singleton instance
+  GlobalShutdown();
+  EXPECT_TRUE(g_console == nullptr && Singleton::Instance() == nullptr);
+  EXPECT_TRUE(std::filesystem::remove("cvar.ini"));
+  GlobalShutdown();
+  EXPECT_FALSE(std::filesystem::exists("cvar.ini"));
 }
 
 class PlayerStripTest : public testing::Test {

@@ -101,6 +101,12 @@ TEST(Quaternion, SlerpSubtendsTheFractionAndAngleToIsHalfTheRotationWithoutNaN) 
   Quaternion out(0, 0, 0, 0);
   out.Normalize();  // nor for a zero quaternion
   ExpectNear({0, 0, 0, 1}, Of(out), 0.0);
+  // Rotations whose dot product rounds to 1 (no angle to divide by) blend
+  // along the line between them.
+  for (float t : {0.3f, 1.0f}) {
+    Slerp(t, Quaternion(0, 0, 0, 1), Quaternion(0, 0, 1e-4f, 1), &out);
+    ExpectNear({0, 0, t * 1e-4, 1}, Of(out), 1e-9);
+  }
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "console/gl_console.h"
+#include "input/dx_devices.h"
 #include "input/input_state.h"
+#include "tests/support/fake_input.h"
 #include "world/camera.h"
 #include "world/entity.h"
 
@@ -85,6 +87,47 @@ TEST_F(ViewInputTest, DragsMoveAndTurnTheCameraOrScrollTheOpenConsole) {
     EXPECT_EQ(g_console->scrollPixels, scroll) << dy;
   }
   ExpectCameraAsExpected();
+}
+
+// --- The per-frame poll's records and the camera's lock-on under the mouse.
+
+TEST_F(ViewInputTest, ThePollStoresTheSticksYAndTheMousesXNegated) {
+  testing_support::FakeInput fake;
+  fake.AttachJoystick("Pad");
+  fake.joystickState.lX = 300;
+  fake.joystickState.lY = 500;
+  fake.mouseState = platform::DIMOUSESTATE{5, -7, 0, {}};
+  int handle = 0;
+  {
+    DXKeyboard keyboard(&handle, &handle);
+    DXMouse mouse(&handle, &handle);
+    DXJoystick joystick(&handle, &handle);
+    g_keyboard = &keyboard;
+    g_mouse = &mouse;
+    g_joystick = &joystick;
+    // Forward on the stick reads positive; each poll starts from the device.
+    for (int frame = 0; frame < 2; ++frame) {
+      EXPECT_FALSE(UpdateInput());  // mouse and joystick both there
+      EXPECT_EQ(std::vector<float>({g_joystickState.joyX, g_joystickState.joyY, static_cast<float>(g_mouseState.mouseX),
+                                    static_cast<float>(g_mouseState.mouseY)}),
+                std::vector<float>({300, -500, -5, -7}));
+    }
+    g_keyboard = nullptr;
+    g_mouse = nullptr;
+    g_joystick = nullptr;
+  }
+  ReleaseDirectInput();
+  g_joystickState = InputState();
+  g_mouseState = InputState();
+}
+
+TEST_F(ViewInputTest, PressingAButtonReleasesTheLockOnAndLettingGoRestoresIt) {
+  for (const bool press : {true, false}) {
+    const ViewMouseEvent click{0, 0, press, !press};
+    HandleViewMouse(click);
+    HandleViewMouse(click);  // a second press or release changes nothing
+    EXPECT_EQ(camera_.IsLockedOn(), !press);
+  }
 }
 
 }  // namespace

@@ -119,6 +119,9 @@ TEST_F(SkeletonTest, BadFilesAreReported) {
       {kHandAsf.substr(0, kHandAsf.find("    lhipjoint lfemur")), "the file ends before the hierarchy's \"end\"", 4},
       // An unknown child: lfemur's leg stays out of the tree.
       {Hand("lhipjoint lfemur", "lhipjoint lfemur2"), "unknown bone \"lfemur2\" in the hierarchy", kJointCount - 4},
+      // A bone already in the tree, here an ancestor (a cycle), is refused.
+      {Hand("lfoot ltoes", "lfoot ltoes lhipjoint"), "bone lhipjoint is already in the tree; not attached again",
+       kJointCount},
   };
   std::vector<std::unique_ptr<Skeleton>> s;
   for (const auto& c : cases) {
@@ -128,6 +131,8 @@ TEST_F(SkeletonTest, BadFilesAreReported) {
   }
   EXPECT_EQ(s[0]->totalDof, 6 + 3);
   EXPECT_FALSE(s[1]->loaded);  // nothing is cached with such a skeleton
+  EXPECT_FALSE(s[3]->AddChild(4, &s[3]->bones[1]));  // lhipjoint under lfoot
+  EXPECT_EQ(TreeSize(s[3]->root), kJointCount);
 }
 
 }  // namespace

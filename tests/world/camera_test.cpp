@@ -35,7 +35,7 @@ bool camtest_LooksAt(const Vector3& eye, const Vector3& centre) {
 }
 
 // Manual time for every test; the camera's tracking state is one for the
-// process, so that only TrackingPlansAndGlides tracks with a heading.
+// process, so that only TrackingPlansGlidesAndReplans tracks with a heading.
 class CameraTest : public ::testing::Test {
  protected:
   void SetUp() override { platform::ManualClock::Install(50.0); }
@@ -77,7 +77,7 @@ TEST(CameraAngle, AngleXZIsTheAngleOfTheProjectionsAndNeverNaN) {
   for (const auto& [a, b, degrees] : cases) EXPECT_NEAR(AngleXZ(a, b), degrees, 1e-4) << a.x << " " << a.z;
 }
 
-TEST_F(CameraTest, TrackingPlansAndGlides) {
+TEST_F(CameraTest, TrackingPlansGlidesAndReplans) {
   if (!gl.Create(64, 64)) TAVRIN_SKIP_TEST(gl.error());
   // No time has passed in the first update: a path from the start to 4.8
   // behind and 2.2 above the target, the camera still at the start.
@@ -97,6 +97,38 @@ TEST_F(CameraTest, TrackingPlansAndGlides) {
   EXPECT_EQ(Run(100, 1.0 / 60.0), "");
   EXPECT_EQ(camera.u, 1.0f);
   EXPECT_LT(Distance(camera.position, goal), 1e-5f);
+
+  // The target turns a little: the kept heading and the goal stay. A quarter
+  // turn about y (the row-0 axis becomes (0, 0, 1)) is past the tolerance:
+  // a new path to 4.8 behind along -z.
+  root->orientation.SetAxisAngle(Vector3(0, 1, 0), 0.5f * 3.14159265f / 180);
+  EXPECT_EQ(Run(1, 0.05), "");
+  root->orientation.SetAxisAngle(Vector3(0, 1, 0), 3.14159265f / 2);
+  EXPECT_EQ(Run(1, 0.05), kSplineLine);
+  const Vector3 behind(0.0f, 2.2f, -4.8f);
+  EXPECT_LT(Distance(camera.pathEnd, behind), 1e-5f);
+  EXPECT_EQ(Run(100, 1.0 / 60.0), "");
+  // Moved by something else: 1 from where the path left it is tolerated, 2
+  // is not: a new path from there, 2 long.
+  for (const auto& [shift, printed] : {std::pair{1.0f, ""}, {2.0f, kSplineLine}}) {
+    camera.position = behind + Vector3(shift, 0, 0);
+    EXPECT_EQ(Run(1, 0.05), printed) << shift;
+  }
+  EXPECT_NEAR(camera.pathLength, 2.0f, 1e-5f);
+}
+
+TEST_F(CameraTest, AnUndefinedPathStepLeavesTheCameraWhereThePathHasIt) {
+  // A step without time (or with the clock gone back), or on a path planned
+  // with the camera already at its goal, keeps u.
+  const std::pair<double, float> cases[] = {{0.0, 6.0f}, {-0.1, 6.0f}, {0.1, 0.0f}, {0.0, 0.0f}};
+  for (const auto& [seconds, length] : cases) {
+    camera.u = 0.25f;
+    camera.pathLength = length;
+    camera.pathEnd = Vector3(0, 0, 0);
+    camera.timer.Reset();
+    platform::ManualClock::Advance(seconds);
+    EXPECT_EQ(camera.ComputePathStep(Vector3(1, 0, 0)), 0.25f) << seconds << " s, length " << length;
+  }
 }
 
 TEST_F(CameraTest, WithoutAHorizontalHeadingTheCameraStaysAndKeepsLooking) {

@@ -91,6 +91,28 @@ TEST_F(MixerTest, ReplacingStopsTheOldControllerWithoutDeletingIt) {
   }
 }
 
+TEST_F(MixerTest, WithoutFramesToShowTheSkeletonTakesTheRestPose) {
+  MotionController* posing = Clip("a", 0, AnglesA)->CreateController(0);
+  MotionController* secondary = Clip("b", 0, AnglesB)->CreateController(0);
+  // No primary, a primary whose motion did not load, one of an empty clip;
+  // the secondary is not played either.
+  MotionController* const primaries[] = {nullptr, (new Motion("missing", "nosuch.amc", 0.06f, 0))->CreateController(0),
+                                         (new Motion("empty", 0, 0))->CreateController(0)};
+  for (MotionController* primary : primaries) {
+    mixer->SetPrimary(posing);
+    Apply(5);
+    MotionMixer rest(skeleton.get());
+    if (primary != nullptr) rest.SetPrimary(primary);
+    rest.SetSecondary(secondary);
+    platform::ManualClock::Advance(0.5);
+    rest.Apply();
+    const std::string what = primary != nullptr ? primary->name : "no primary";
+    EXPECT_EQ(secondary->currentFrame, 0) << what;
+    EXPECT_EQ(Length(skeleton->rootPosition), 0.0f) << what;
+    for (const Bone& b : skeleton->bones) EXPECT_EQ(Length(Vector3(b.rx, b.ry, b.rz)), 0.0f) << what << ", joint " << b.id;
+  }
+}
+
 TEST_F(MixerTest, EulerBlendIsThePlainMeanOnTheJointsBothWeigh) {
   MotionController* first = Clip("a", 0, AnglesA)->CreateController(0);
   MotionController* second = Clip("b", 0, AnglesB)->CreateController(0);
@@ -145,6 +167,9 @@ TEST_F(MixerTest, OnlyTheButtonsEdgesChangeTheMixOfEveryCharacter) {
   EXPECT_EQ(frame(1), std::make_tuple(nullptr, second.players->attack));
   mixer->SetSecondary(other);
   EXPECT_EQ(frame(0), std::make_tuple(nullptr, nullptr));
+  // Staying released changes nothing either.
+  mixer->SetSecondary(other);
+  EXPECT_EQ(frame(0), std::make_tuple(other, nullptr));
 }
 
 }  // namespace
