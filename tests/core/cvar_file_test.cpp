@@ -81,12 +81,10 @@ TEST(CVarFile, EachBadEntryIsLoggedAndTheNextLineIsRead) {
   for (size_t i = 0; i < bad.size(); ++i) text += bad[i] + "\n\n1 ok.after" + std::to_string(i) + " 7\n";
   text += "1 " + w255 + " 8\n1 w255 " + value255 + "\n2 gl.farclip 80\r\n+1 ok.last 1.5\n1 no.value";
   EXPECT_EQ(Load(text), static_cast<int>(bad.size()) + 5);
-  EXPECT_EQ(std::vector<int>({CVarGet("ok.int")->cell.i, CVarGet(w255)->cell.i, CVarGet("w255")->cell.i,
-                              static_cast<int>(farclip), CVarGet("ok.last")->cell.i}),
-            std::vector<int>({5, 8, 9, 80, 1}));
+  EXPECT_EQ(Values({"ok.int", w255, "w255", "gl.farclip", "ok.last"}), std::vector<int>({5, 8, 9, 800, 1}));
   const std::string log = ReadFile("log.txt");
   for (size_t i = 0; i < bad.size(); ++i) {
-    EXPECT_EQ(CVarGet("ok.after" + std::to_string(i))->cell.i, 7) << bad[i];
+    EXPECT_EQ(Values({"ok.after" + std::to_string(i)}), std::vector<int>({7})) << bad[i];
     EXPECT_NE(log.find("cvar.ini line " + std::to_string(2 + 3 * i) + ": "), std::string::npos) << bad[i];
   }
   EXPECT_EQ(log.find("line 3:"), std::string::npos);  // blank lines are no fault
