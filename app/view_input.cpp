@@ -56,8 +56,14 @@ int ViewKeyCode(int keyCode) {
       return kViewKeyPadDecimal;
     case WXK_NUMPAD_ENTER:
       return kViewKeyEnter;
-    default:
+    case WXK_BACK:
+    case WXK_TAB:
+    case WXK_RETURN:
       return keyCode;
+    default:
+      // The library's codes of other keys (F1 is 340, Print 319) may equal
+      // console codes: only the characters keep theirs.
+      return keyCode >= kViewKeyFirstCharacter && keyCode <= kViewKeyLastCharacter ? keyCode : kViewKeyNone;
   }
 }
 

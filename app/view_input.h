@@ -9,9 +9,10 @@ class wxMouseEvent;
 
 // The console's code (input/view_input.h) of a GUI library key code: the
 // back-quote/tilde key, the up and down arrows, the keypad plus and decimal
-// point and the keypad Enter get the console's numbers; every other code
-// stays as it is (backspace 8, tab 9, enter 13, and the printable codes,
-// among them the main keyboard's '=' and '.').
+// point and the keypad Enter get the console's numbers; backspace 8, tab 9,
+// enter 13 and the character codes 32 to 90 (among them the main keyboard's
+// '=' and '.') stay as they are; every other key gives kViewKeyNone, whatever
+// its number.
 int ViewKeyCode(int keyCode);
 
 // Every key-down that reaches the application object. Alt+Enter toggles the
