@@ -39,34 +39,6 @@ void view_ToggleFullScreen() {
 
 }  // namespace
 
-int ViewKeyCode(int keyCode) {
-  switch (keyCode) {
-    case '`':
-    case '~':
-      return kViewKeyConsole;
-    case WXK_UP:
-      return kViewKeyUp;
-    case WXK_DOWN:
-      return kViewKeyDown;
-    case WXK_ADD:
-    case WXK_NUMPAD_ADD:
-      return kViewKeyPadPlus;
-    case WXK_DECIMAL:
-    case WXK_NUMPAD_DECIMAL:
-      return kViewKeyPadDecimal;
-    case WXK_NUMPAD_ENTER:
-      return kViewKeyEnter;
-    case WXK_BACK:
-    case WXK_TAB:
-    case WXK_RETURN:
-      return keyCode;
-    default:
-      // The library's codes of other keys (F1 is 340, Print 319) may equal
-      // console codes: only the characters keep theirs.
-      return keyCode >= kViewKeyFirstCharacter && keyCode <= kViewKeyLastCharacter ? keyCode : kViewKeyNone;
-  }
-}
-
 void HandleKeyDown(wxKeyEvent& event) {
   const int code = ViewKeyCode(event.GetKeyCode());
   if (event.AltDown() && code == kViewKeyEnter) view_ToggleFullScreen();

@@ -1,29 +1,19 @@
-// The GUI library's key-down events as the console receives them
-// (app/view_input.h), without a window: only the keys the console names act,
-// whatever number the library gives another key.
+// The GUI library's key codes as the console receives them from a key-down
+// (app/view_input.h): only the keys the console names act, whatever number
+// the library gives another key.
 #include "app/view_input.h"
 
 #include <gtest/gtest.h>
 #include <wx/defs.h>
-#include <wx/event.h>
 
-#include <string>
 #include <vector>
 
-#include "app/app.h"
 #include "console/gl_console.h"
-
-// The program's main frame; there is none in these tests, and Alt is never
-// held, so the full-screen toggle is not reached.
-MainFrame* g_mainFrame = nullptr;
 
 namespace {
 
-void PressKey(int keyCode) {
-  wxKeyEvent event(wxEVT_KEY_DOWN);
-  event.m_keyCode = keyCode;
-  HandleKeyDown(event);
-}
+// What HandleKeyDown does with a key-down without Alt.
+void PressKey(int keyCode) { HandleConsoleKey(ViewKeyCode(keyCode)); }
 
 // The library gives letters their capitals' codes.
 void TypeLine(const char* capitals) {
