@@ -108,8 +108,9 @@ class ConsoleVariable {
   ~ConsoleVariable();
 
   // Sets `name` and binds the handle to the name's record: an existing record
-  // keeps its value and `defaultValue` is ignored; a new record is created
-  // holding `defaultValue`. Returns false (one log line) when the name is
+  // keeps its value and `defaultValue` is ignored (unless the record awaits
+  // its value, see CVarRecord); a new record is created holding
+  // `defaultValue`. Returns false (one log line) when the name is
   // declared in the code with another type; the handle is then unregistered
   // and holds `defaultValue` in a cell of its own.
   bool Register(const std::string& name, T defaultValue);
