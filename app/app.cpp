@@ -101,12 +101,21 @@ class app_ModalDialogs : public wxModalDialogHook {
 };
 app_ModalDialogs g_modalDialogs;
 
+// Saves "cvar.ini" outside the console's own save, but only once the file has
+// been read: before that the registry holds the defaults, which would
+// replace the user's settings. Returns how the log tells it.
+const char* app_SaveLoadedCVars() {
+  if (!CVarFileLoaded()) return "\"cvar.ini\" is not read yet and is left as it is";
+  SaveCVars();
+  return "\"cvar.ini\" is saved";
+}
+
 // The X server has gone (the session ended, an ssh tunnel dropped): nothing
 // can be drawn or asked any more and the process must end, as GTK would end
 // it, but the settings are saved first.
 int app_OnDisplayLost(Display* /*display*/) {
-  SaveCVars();
-  LogPrintf("App: the connection to the display is lost; \"cvar.ini\" is saved and the program ends");
+  const char* saved = app_SaveLoadedCVars();
+  LogPrintf("App: the connection to the display is lost; %s and the program ends", saved);
   // No exit handlers: they would talk to the lost display again.
   std::_Exit(1);
 }
@@ -121,8 +130,8 @@ void app_OnTerminateSignal(int /*signal*/) { g_modalDialogs.CloseMainWindow(); }
 // core dump, but saves "cvar.ini" first. A second SIGQUIT, while the program
 // is stuck where the first cannot be handled, ends it without saving.
 void app_OnQuitSignal(int signal) {
-  SaveCVars();
-  LogPrintf("App: SIGQUIT: \"cvar.ini\" is saved and the program ends with a core dump");
+  const char* saved = app_SaveLoadedCVars();
+  LogPrintf("App: SIGQUIT: %s and the program ends with a core dump", saved);
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }

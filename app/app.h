@@ -26,8 +26,10 @@ class wxMouseEvent;
 // at its next step (core/stop_request.h) and closes the frame unseen. SIGQUIT
 // saves "cvar.ini" and ends the process with the signal's core dump; a second
 // SIGQUIT ends it at once. When the connection to the display is lost,
-// "cvar.ini" is saved and the process ends with exit code 1. GTK is made to
-// use its X11 back end: the 3-D view draws through GLX.
+// "cvar.ini" is saved and the process ends with exit code 1. Both saves
+// happen only once the start-up has read "cvar.ini"; before that the file is
+// left as it is. GTK is made to use its X11 back end: the 3-D view draws
+// through GLX.
 class App : public wxApp {
  public:
   App();

@@ -39,28 +39,6 @@ void view_ToggleFullScreen() {
 
 }  // namespace
 
-int ViewKeyCode(int keyCode) {
-  switch (keyCode) {
-    case '`':
-    case '~':
-      return kViewKeyConsole;
-    case WXK_UP:
-      return kViewKeyUp;
-    case WXK_DOWN:
-      return kViewKeyDown;
-    case WXK_ADD:
-    case WXK_NUMPAD_ADD:
-      return kViewKeyPadPlus;
-    case WXK_DECIMAL:
-    case WXK_NUMPAD_DECIMAL:
-      return kViewKeyPadDecimal;
-    case WXK_NUMPAD_ENTER:
-      return kViewKeyEnter;
-    default:
-      return keyCode;
-  }
-}
-
 void HandleKeyDown(wxKeyEvent& event) {
   const int code = ViewKeyCode(event.GetKeyCode());
   if (event.AltDown() && code == kViewKeyEnter) view_ToggleFullScreen();

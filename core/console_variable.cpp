@@ -202,6 +202,10 @@ bool ConsoleVariable<T>::Register(const std::string& newName, T defaultValue) {
     }
     cvar_ConvertCell(&record->cell, kType, cvar_HandlerOf<T>(defaultValue));
   }
+  if (record != nullptr && record->awaitsValue) {
+    CVarTraits<T>::Set(&record->cell, defaultValue);
+    record->awaitsValue = false;
+  }
   if (record == nullptr) {
     CVarCell initial;
     initial.type = kType;
@@ -239,7 +243,9 @@ std::string CVarToString(const CVarRecord* record) {
 }
 
 bool CVarFromString(CVarRecord* record, const std::string& text) {
-  return record != nullptr && cvar_CellFromString(&record->cell, text);
+  if (record == nullptr || !cvar_CellFromString(&record->cell, text)) return false;
+  record->awaitsValue = false;
+  return true;
 }
 
 CVarRecord* CVarGet(const std::string& name) {
@@ -258,7 +264,7 @@ bool CVarLoadEntry(const std::string& name, int type, const std::string& text) {
   // number changes nothing, not even the registry.
   CVarCell parsed;
   parsed.type = type;
-  if (!cvar_CellFromString(&parsed, text)) return false;
+  const bool isNumber = cvar_CellFromString(&parsed, text);
   CVarRecord* record = CVarGet(name);
   if (record == nullptr) {
     CVarCell zero;
@@ -269,9 +275,12 @@ bool CVarLoadEntry(const std::string& name, int type, const std::string& text) {
       zero.f = 0.0f;
     }
     record = cvar_NewRecord(name, zero, false);
+    record->awaitsValue = !isNumber;
   }
+  if (!isNumber) return false;
   if (record->cell.type != kCVarInt && record->cell.type != kCVarFloat) return false;
   cvar_ConvertCell(&parsed, record->cell.type, nullptr);
   record->cell = parsed;
+  record->awaitsValue = false;
   return true;
 }

@@ -43,6 +43,10 @@ struct CVarRecord {
   // false while only "cvar.ini" has named it. Decides which side's type wins
   // when the two disagree.
   bool declaredInCode = false;
+  // True while the record holds the 0 of a "cvar.ini" entry whose value word
+  // held no number: the first handle in the code to bind to it gives it its
+  // default, as if the file had not named it.
+  bool awaitsValue = false;
 };
 
 // The one registry of console variables and functions: a NameTrie whose
@@ -104,8 +108,9 @@ class ConsoleVariable {
   ~ConsoleVariable();
 
   // Sets `name` and binds the handle to the name's record: an existing record
-  // keeps its value and `defaultValue` is ignored; a new record is created
-  // holding `defaultValue`. Returns false (one log line) when the name is
+  // keeps its value and `defaultValue` is ignored (unless the record awaits
+  // its value, see CVarRecord); a new record is created holding
+  // `defaultValue`. Returns false (one log line) when the name is
   // declared in the code with another type; the handle is then unregistered
   // and holds `defaultValue` in a cell of its own.
   bool Register(const std::string& name, T defaultValue);
@@ -164,7 +169,9 @@ CVarCell* CVarGetValuePointer(const std::string& name);
 // is converted into it (int to float exactly as far as float allows, float to
 // int rounded to nearest and saturated); a function's record is left alone.
 // Text that does not begin with a number of the file's type (FromString)
-// changes nothing: no record is made for a new name. Returns true when the
+// stores nothing: an existing name keeps its value, a new name is registered
+// all the same, holding 0 until a handle in the code gives it its default
+// (awaitsValue), so that its line is written back. Returns true when the
 // value was stored; false for other tags, functions and bad text. The record
 // does not count as declared in the code.
 bool CVarLoadEntry(const std::string& name, int type, const std::string& text);

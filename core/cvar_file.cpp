@@ -24,23 +24,51 @@ namespace {
 // replace the user's settings with the defaults.
 bool g_cvarFileUnreadable = false;
 
+// Set by LoadCVars once it has looked for the file: from then on a save
+// writes what was loaded, not the defaults alone.
+bool g_cvarFileLoaded = false;
+
 bool cvarfile_IsSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// Splits a line into words at white space; at most four are kept, which is
-// enough to tell a line of three.
-int cvarfile_SplitWords(std::string_view line, std::string_view words[4]) {
-  int count = 0;
-  size_t i = 0;
-  while (count < 4) {
-    while (i < line.size() && cvarfile_IsSpace(static_cast<unsigned char>(line[i]))) ++i;
-    if (i == line.size()) break;
-    const size_t start = i;
-    while (i < line.size() && !cvarfile_IsSpace(static_cast<unsigned char>(line[i]))) ++i;
-    words[count++] = line.substr(start, i - start);
+// A word-by-word walk over the file's text that knows the line of each word.
+// A line ends at a line feed, a carriage return or the two together.
+struct CVarCursor {
+  std::string_view text;
+  size_t pos = 0;
+  int line = 1;  // line of text[pos]
+};
+
+// Moves past the character at the cursor, counting the line it may end.
+void cvarfile_Step(CVarCursor* cursor) {
+  const std::string_view text = cursor->text;
+  const char c = text[cursor->pos++];
+  if (c == '\n' || (c == '\r' && (cursor->pos == text.size() || text[cursor->pos] != '\n'))) ++cursor->line;
+}
+
+// The next word (run of characters that are not white space) and its line;
+// false at the end of the text.
+bool cvarfile_NextWord(CVarCursor* cursor, std::string_view* word, int* line) {
+  const std::string_view text = cursor->text;
+  while (cursor->pos < text.size() && cvarfile_IsSpace(static_cast<unsigned char>(text[cursor->pos]))) {
+    cvarfile_Step(cursor);
   }
-  return count;
+  if (cursor->pos == text.size()) return false;
+  const size_t start = cursor->pos;
+  while (cursor->pos < text.size() && !cvarfile_IsSpace(static_cast<unsigned char>(text[cursor->pos]))) {
+    ++cursor->pos;
+  }
+  *word = text.substr(start, cursor->pos - start);
+  *line = cursor->line;
+  return true;
+}
+
+// Moves past the rest of the current line, its line end included.
+void cvarfile_SkipLine(CVarCursor* cursor) {
+  const std::string_view text = cursor->text;
+  const int line = cursor->line;
+  while (cursor->pos < text.size() && cursor->line == line) cvarfile_Step(cursor);
 }
 
 // A whole decimal integer (optional sign) within the int range.
@@ -58,43 +86,61 @@ bool cvarfile_ParseTag(std::string_view word, int* tag) {
   return true;
 }
 
-// Applies one line; the reason it is not an entry otherwise.
-const char* cvarfile_LoadLine(std::string_view line, bool* stored) {
-  std::string_view words[4];
-  const int count = cvarfile_SplitWords(line, words);
-  *stored = false;
-  if (count == 0) return nullptr;
-  int tag = 0;
-  if (count != 3 || !cvarfile_ParseTag(words[0], &tag)) return "it is not \"<type> <name> <value>\"";
-  for (const std::string_view& word : words) {
-    if (word.size() > static_cast<size_t>(kCVarMaxWordLength)) return "a word is too long";
-  }
-  if (tag != kCVarInt && tag != kCVarFloat) return "the type is neither 1 (int) nor 2 (float)";
-  const std::string name(words[1]);
-  const CVarRecord* record = CVarGet(name);
-  if (record != nullptr && record->cell.type == kCVarFunction) return "it names a console command";
-  if (!CVarLoadEntry(name, tag, std::string(words[2]))) return "the value is no number";
-  *stored = true;
-  return nullptr;
-}
+// Log text for a word of unknown length: at most 64 characters of it.
+int cvarfile_Shown(std::string_view word) { return word.size() > 64 ? 64 : static_cast<int>(word.size()); }
 
+// Reads entries of three words, a type tag, a name and a value, separated by
+// any white space: an entry may stand on one line or on several, and several
+// entries may share a line. Where the text cannot be an entry (no type tag, a
+// word too long to take) the fault is logged and the reading goes on after
+// the end of that line; an entry that cannot be applied is logged and passed
+// over. Returns the number of values stored.
 int cvarfile_LoadText(std::string_view text) {
+  CVarCursor cursor;
+  cursor.text = text;
   int stored = 0;
-  int number = 0;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    ++number;
-    bool ok = false;
-    if (const char* reason = cvarfile_LoadLine(line, &ok)) {
-      const int shown = line.size() > 64 ? 64 : static_cast<int>(line.size());
-      LogPrintf("LoadCVars: %s line %d is ignored: %s (\"%.*s\")", kCVarFileName, number, reason,
-                shown, line.data());
+  std::string_view tagWord;
+  int line = 0;
+  while (cvarfile_NextWord(&cursor, &tagWord, &line)) {
+    const int entryLine = line;
+    int tag = 0;
+    if (!cvarfile_ParseTag(tagWord, &tag)) {
+      LogPrintf("LoadCVars: %s line %d: a type number expected, found \"%.*s\"; the rest of the line is ignored",
+                kCVarFileName, line, cvarfile_Shown(tagWord), tagWord.data());
+      cvarfile_SkipLine(&cursor);
+      continue;
     }
-    if (ok) ++stored;
+    std::string_view nameWord, valueWord;
+    if (!cvarfile_NextWord(&cursor, &nameWord, &line) || !cvarfile_NextWord(&cursor, &valueWord, &line)) {
+      LogPrintf("LoadCVars: %s line %d: the file ends within an entry; it is ignored", kCVarFileName, entryLine);
+      break;
+    }
+    const size_t longest = static_cast<size_t>(kCVarMaxWordLength);
+    if (tagWord.size() > longest || nameWord.size() > longest || valueWord.size() > longest) {
+      LogPrintf("LoadCVars: %s line %d: a word is longer than %d characters; the rest of the line is ignored",
+                kCVarFileName, line, kCVarMaxWordLength);
+      cvarfile_SkipLine(&cursor);
+      continue;
+    }
+    const std::string name(nameWord);
+    if (tag != kCVarInt && tag != kCVarFloat) {
+      LogPrintf("LoadCVars: %s line %d: type %d of \"%s\" is neither 1 (int) nor 2 (float); the entry is passed over",
+                kCVarFileName, entryLine, tag, name.c_str());
+      continue;
+    }
+    const CVarRecord* record = CVarGet(name);
+    if (record != nullptr && record->cell.type == kCVarFunction) {
+      LogPrintf("LoadCVars: %s line %d: \"%s\" names a console command; the entry is passed over", kCVarFileName,
+                entryLine, name.c_str());
+      continue;
+    }
+    if (CVarLoadEntry(name, tag, std::string(valueWord))) {
+      ++stored;
+    } else {
+      LogPrintf("LoadCVars: %s line %d: the value \"%.*s\" of \"%s\" is no number; %s", kCVarFileName, line,
+                cvarfile_Shown(valueWord), valueWord.data(), name.c_str(),
+                record != nullptr ? "it keeps its value" : "it is registered with 0");
+    }
   }
   return stored;
 }
@@ -131,6 +177,7 @@ int LoadCVarsFrom(std::istream& in) {
 
 int LoadCVars() {
   g_cvarFileUnreadable = false;
+  g_cvarFileLoaded = true;
   std::string text;
   if (!ReadRegularFile(kCVarFileName, &text)) {
     if (errno == ENOENT) return 0;
@@ -141,6 +188,8 @@ int LoadCVars() {
   }
   return cvarfile_LoadText(text);
 }
+
+bool CVarFileLoaded() { return g_cvarFileLoaded; }
 
 bool SaveCVarsTo(std::ostream& out) {
   NameTrie& registry = ConsoleVariableRegistry();

@@ -6,23 +6,31 @@
 //
 // The file holds one entry "<tag> <name> <value>" per line, tag 1 for an int
 // (value as "%d") and 2 for a float (value as "%f", six decimals), with no
-// header or comments. Console functions are never written. The three words
-// of a line are separated by any white space but a line end.
+// header or comments. Console functions are never written. The reader takes
+// the three words of an entry separated by any white space, line ends
+// included.
 
 // The file's name, relative to the working directory.
 constexpr const char kCVarFileName[] = "cvar.ini";
-// Longest word the reader takes; a line with a longer word is ignored.
+// Longest word the reader takes; an entry with a longer word is ignored.
 constexpr int kCVarMaxWordLength = 255;
 
-// Reads every line of `in`, applying each entry with CVarLoadEntry
+// Reads the entries of `in` as words, applying each with CVarLoadEntry
 // (core/console_variable.h): known names keep their type and take the value,
-// new names are registered with the file's type and value. Blank lines are
-// passed over. Any other line that is not one entry is ignored, with one log
-// line "LoadCVars: cvar.ini line <n> is ignored: <reason>", and reading goes
-// on with the next line: a line of other than three words (a comment, a
-// stray word, a missing value), a tag that is not 1 or 2, a word longer than
-// kCVarMaxWordLength, a value that begins with no number of its tag (the
-// start of "800.0" or "600px" is a number), a console command's name.
+// new names are registered with the file's type and value. An entry's three
+// words may stand on one line or on several, separated by blanks, tabs, line
+// feeds or carriage returns (a line may end in any of LF, CR and CRLF), and a
+// last line without a line end is read too. Faults are logged, one line each
+// "LoadCVars: cvar.ini line <n>: <what>", and the reading goes on:
+//  - where a type tag belongs, a word that is not a whole integer (a comment,
+//    a stray word), and an entry with a word longer than kCVarMaxWordLength:
+//    the rest of that line is ignored, the next line read;
+//  - a tag other than 1 and 2, and a console command's name: the entry's
+//    three words are passed over;
+//  - a value that begins with no number of its tag (the start of "800.0" or
+//    "600px" is a number): a known name keeps its value, a new one is
+//    registered holding 0 (see CVarLoadEntry);
+//  - the end of the text within an entry: the entry is ignored.
 // Returns the number of values stored.
 int LoadCVarsFrom(std::istream& in);
 
@@ -30,6 +38,11 @@ int LoadCVarsFrom(std::istream& in);
 // A file that cannot be read (a folder, a FIFO, a read error) loads nothing
 // either and is logged; SaveCVars then leaves it as it is.
 int LoadCVars();
+
+// True once LoadCVars has run. Before it, a save would replace the user's
+// file with the defaults: the saves outside the console's own (a lost
+// display, SIGQUIT) look here first.
+bool CVarFileLoaded();
 
 // Writes one line "%d %s %s\n" (tag, name, value) for every int and float
 // variable in the registry's trie order. Names that could not be read back as

@@ -75,7 +75,7 @@ bool IsConsoleKey(int code) {
     case kViewKeyPadDecimal:
       return true;
     default:
-      return code >= 32 && code <= 90;
+      return code >= kViewKeyFirstCharacter && code <= kViewKeyLastCharacter;
   }
 }
 

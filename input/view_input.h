@@ -31,6 +31,12 @@ constexpr int kViewKeyUp = 317;
 constexpr int kViewKeyDown = 319;
 constexpr int kViewKeyPadPlus = 337;
 constexpr int kViewKeyPadDecimal = 340;
+// The codes that type themselves: space, digits, capital letters and the
+// other characters between them.
+constexpr int kViewKeyFirstCharacter = 32;
+constexpr int kViewKeyLastCharacter = 90;
+// A key the console has no use for.
+constexpr int kViewKeyNone = 0;
 
 // One key-down for the console (nothing without one): the console key
 // toggles it; up and down step through its history; the keypad plus types

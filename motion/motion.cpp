@@ -40,13 +40,23 @@ struct AmcCursor {
 };
 
 // The next word (run of non-white-space characters) and its line number;
-// false at the end of the text.
-bool amc_NextWord(AmcCursor* cursor, std::string_view* word, int* line) {
+// false at the end of the text. With `skipComments`, a line whose first word
+// begins with '#' is a comment and passed over whole.
+bool amc_NextWord(AmcCursor* cursor, std::string_view* word, int* line, bool skipComments) {
   const std::string_view text = cursor->text;
   size_t i = cursor->pos;
-  while (i < text.size() && IsWordSpace(text[i])) {
-    if (text[i] == '\n') ++cursor->line;
-    ++i;
+  // Whether text[i] would be the first word of its line.
+  bool lineStart = i == 0 || text[i - 1] == '\n';
+  for (;;) {
+    while (i < text.size() && IsWordSpace(text[i])) {
+      if (text[i] == '\n') {
+        ++cursor->line;
+        lineStart = true;
+      }
+      ++i;
+    }
+    if (!(skipComments && lineStart && i < text.size() && text[i] == '#')) break;
+    while (i < text.size() && text[i] != '\n') ++i;
   }
   if (i == text.size()) {
     cursor->pos = i;
@@ -127,7 +137,9 @@ int amc_Shown(std::string_view word) { return word.size() > 64 ? 64 : static_cas
 // Reads the frames of AMC text into *frames: the header is passed over up to
 // the word ":DEGREES", then each frame is a frame number and 29 joint entries
 // (a joint name, the root's translation, the angles of the joint's degrees of
-// freedom in `skeleton`), up to the end of the text. Any problem is logged
+// freedom in `skeleton`), up to the end of the text. After the header, lines
+// that begin with '#' are comments, passed over wherever they stand (between
+// frames, between a frame's lines, after the last frame). Any problem is logged
 // with the file and line; *faulty tells whether there was one. An unknown
 // joint name skips the rest of its line; a frame cut short, a malformed
 // number or a missing ":DEGREES" stops the reading, keeping the whole frames
@@ -139,7 +151,7 @@ void amc_ReadFrames(std::string_view text, const std::string& path, const Skelet
   std::string_view word;
   int line = 0;
   bool header = false;
-  while (!header && amc_NextWord(&cursor, &word, &line)) header = (word == ":DEGREES");
+  while (!header && amc_NextWord(&cursor, &word, &line, false)) header = (word == ":DEGREES");
   if (!header) {
     LogPrintf("LoadMotion: %s has no \":DEGREES\" line; no frames are read", path.c_str());
     *faulty = true;
@@ -150,7 +162,7 @@ void amc_ReadFrames(std::string_view text, const std::string& path, const Skelet
   bool stopped = false;
   // Each frame starts with its number; the end of the text before one is the
   // end of the clip.
-  while (!stopped && amc_NextWord(&cursor, &word, &line)) {
+  while (!stopped && amc_NextWord(&cursor, &word, &line, true)) {
     const int kept = static_cast<int>(frames->size());
     if (!amc_ParseInt(word)) {
       LogPrintf("LoadMotion: %s line %d: frame number expected, found \"%.*s\"; %d frames are kept",
@@ -160,7 +172,7 @@ void amc_ReadFrames(std::string_view text, const std::string& path, const Skelet
     }
     Posture posture;
     for (int entry = 1; entry <= 29 && !stopped; ++entry) {
-      if (!amc_NextWord(&cursor, &word, &line)) {
+      if (!amc_NextWord(&cursor, &word, &line, true)) {
         LogPrintf("LoadMotion: %s ends at line %d within frame %d; %d frames are kept",
                   path.c_str(), cursor.line, kept + 1, kept);
         stopped = true;
@@ -185,7 +197,7 @@ void amc_ReadFrames(std::string_view text, const std::string& path, const Skelet
                               isRoot || bone.dofRy != 0, isRoot || bone.dofRz != 0};
       for (int k = 0; k < 6 && !stopped; ++k) {
         if (!wanted[k]) continue;
-        if (!amc_NextWord(&cursor, &word, &line)) {
+        if (!amc_NextWord(&cursor, &word, &line, true)) {
           LogPrintf("LoadMotion: %s ends at line %d within frame %d; %d frames are kept",
                     path.c_str(), cursor.line, kept + 1, kept);
           stopped = true;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/console_variable.h"
@@ -23,33 +24,77 @@ int Load(const std::string& text) {
   return LoadCVarsFrom(in);
 }
 
-TEST(CVarFile, EachBadLineIsLoggedAndTheNextLineIsRead) {
+// Values of int variables, and of float ones times 10, by name.
+std::vector<int> Values(const std::vector<std::string>& names) {
+  std::vector<int> values;
+  for (const std::string& name : names) {
+    const CVarRecord* record = CVarGet(name);
+    values.push_back(record == nullptr                   ? -1
+                     : record->cell.type == kCVarFloat ? static_cast<int>(record->cell.f * 10.0f)
+                                                         : record->cell.i);
+  }
+  return values;
+}
+
+TEST(CVarFile, EntriesAreWordsWhateverLinesTheyStandOn) {
+  ConsoleVariable<ConsoleFunction> help("help", NoOp);
+  // Three words on three lines (and a blank one); two entries on one line;
+  // a value that is no number; entries ended by bare carriage returns; tags
+  // 5 and 7 passed over; a last line without a line end.
+  const std::string text =
+      "1 foo.a\n42\n1 foo.c 7 2 foo.d 1.5\n1 foo.e abc\n2\nsplit.float\n\n  2.5\n"
+      "1 cr.a 1\r2 cr.b 2.5\r5 help 1\r7 skip.seven 3\r1 cr.c 3\r1 last.line 7";
+  EXPECT_EQ(Load(text), 8);
+  EXPECT_EQ(Values({"foo.a", "foo.c", "foo.d", "foo.e", "split.float", "cr.a", "cr.b", "cr.c", "last.line",
+                    "skip.seven"}),
+            std::vector<int>({42, 7, 15, 0, 25, 1, 25, 3, 7, -1}));
+  EXPECT_EQ(CVarGet("help")->cell.fn, &NoOp);
+  const std::string log = ReadFile("log.txt");
+  EXPECT_NE(log.find("cvar.ini line 4: the value \"abc\" of \"foo.e\" is no number; it is registered with 0"),
+            std::string::npos) << log;
+  EXPECT_NE(log.find("cvar.ini line 12: type 7 of \"skip.seven\""), std::string::npos) << log;
+}
+
+TEST(CVarFile, AValueThatIsNoNumberKeepsADeclaredValueAndTheLineOfAnUndeclaredName) {
+  ConsoleVariable<float> farclip("gl.farclip", 50.0f);
+  Load("2 gl.farclip abc\n2 only.in.file x\n2 declared.later abc\n1 declared.later.int 2.5x\n");
+  // Declared after the load, it takes its own default, not the file's 0.
+  ConsoleVariable<float> later("declared.later", 0.35f);
+  ConsoleVariable<int> laterInt("declared.later.int", 9);
+  EXPECT_EQ(std::make_tuple(static_cast<float>(farclip), static_cast<float>(later), static_cast<int>(laterInt)),
+            std::make_tuple(50.0f, 0.35f, 2));
+  std::ostringstream saved;
+  ASSERT_TRUE(SaveCVarsTo(saved));
+  EXPECT_NE(saved.str().find("\n2 only.in.file 0.000000\n"), std::string::npos) << saved.str();
+}
+
+TEST(CVarFile, EachBadEntryIsLoggedAndTheNextLineIsRead) {
   ConsoleVariable<float> farclip("gl.farclip", 50.0f);
   ConsoleVariable<ConsoleFunction> help("help", NoOp);
   // Words of 255 characters load, of 256 do not.
   const std::string w255(255, 'w'), w256(256, 'n'), value255 = std::string(254, '0') + "9", value256 = "0" + value255;
   // Each is line 2 + 3 i of the text; the good line after it must still load.
   const std::vector<std::string> bad = {
-      "# a comment",       "stray",        "1 no.value",       "2 gl.farclip",  "7 skip.seven 3",    "1 " + w256 + " 4",
-      "1 w256 " + value256, "1x tag.x 1",  "1 too.many 1 2",  "-1 negative.tag 1", "1 help 1",        "2 bad.float abc"};
+      "# a comment",       "stray",         "7 skip.seven 3",    "1 " + w256 + " 4", "1 w256 " + value256,
+      "1x tag.x 1 2 tag.y 3", "-1 negative.tag 1", "1 help 1",  "2 bad.float abc"};
   std::string text = "1 ok.int 5\r\n";
   for (size_t i = 0; i < bad.size(); ++i) text += bad[i] + "\n\n1 ok.after" + std::to_string(i) + " 7\n";
-  text += "1 " + w255 + " 8\n1 w255 " + value255 + "\n2 gl.farclip 80\r\n+1 ok.last 1.5";  // no final line end
+  text += "1 " + w255 + " 8\n1 w255 " + value255 + "\n2 gl.farclip 80\r\n+1 ok.last 1.5\n1 no.value";
   EXPECT_EQ(Load(text), static_cast<int>(bad.size()) + 5);
-  EXPECT_EQ(std::vector<int>({CVarGet("ok.int")->cell.i, CVarGet(w255)->cell.i, CVarGet("w255")->cell.i,
-                              static_cast<int>(farclip), CVarGet("ok.last")->cell.i}),
-            std::vector<int>({5, 8, 9, 80, 1}));
+  EXPECT_EQ(Values({"ok.int", w255, "w255", "gl.farclip", "ok.last"}), std::vector<int>({5, 8, 9, 800, 1}));
   const std::string log = ReadFile("log.txt");
   for (size_t i = 0; i < bad.size(); ++i) {
-    EXPECT_EQ(CVarGet("ok.after" + std::to_string(i))->cell.i, 7) << bad[i];
-    EXPECT_NE(log.find("cvar.ini line " + std::to_string(2 + 3 * i) + " is ignored"), std::string::npos) << bad[i];
+    EXPECT_EQ(Values({"ok.after" + std::to_string(i)}), std::vector<int>({7})) << bad[i];
+    EXPECT_NE(log.find("cvar.ini line " + std::to_string(2 + 3 * i) + ": "), std::string::npos) << bad[i];
   }
-  EXPECT_EQ(log.find("line 3 "), std::string::npos);  // blank lines are no fault
-  EXPECT_NE(log.find("line 32 is ignored: it names a console command"), std::string::npos);
-  for (const std::string& name : std::vector<std::string>{"no.value", "skip.seven", w256, "w256", "tag.x", "too.many",
-                                                          "negative.tag", "bad.float", "2"}) {
+  EXPECT_EQ(log.find("line 3:"), std::string::npos);  // blank lines are no fault
+  EXPECT_NE(log.find("line 23: \"help\" names a console command"), std::string::npos) << log;
+  EXPECT_NE(log.find("line 33: the file ends within an entry"), std::string::npos) << log;
+  for (const std::string& name : std::vector<std::string>{"skip.seven", w256, "w256", "tag.x", "tag.y", "negative.tag",
+                                                          "no.value", "2"}) {
     EXPECT_FALSE(CVarExists(name)) << name;
   }
+  EXPECT_TRUE(CVarExists("bad.float"));
 }
 
 TEST(CVarFile, LoadAndSaveTheFileInTheWorkingDirectory) {

@@ -7,6 +7,12 @@
 #   2nd start: SIGHUP once the window is up ends the program like SIGTERM:
 #     exit code 0, "cvar.ini" written.
 #   3rd start: SIGQUIT saves "cvar.ini" and ends the program by the signal.
+#   4th start: the display lost during start-up, before "cvar.ini" is read,
+#     leaves the file as it was; exit code 1.
+#   5th start: SIGQUIT at the same moment ends the program once the start-up
+#     has read "cvar.ini", which keeps the user's values.
+#   Both faults strike when the 3-D view makes its OpenGL context current
+#   (tools/start_up_fault.cpp, preloaded).
 #
 # usage: signal_e2e.sh <tavrin> <make_sample_data> <close_window> <artifact folder>
 #                     [<LeakSanitizer suppressions>...]
@@ -64,6 +70,32 @@ for signal in HUP QUIT; do
   [[ "$signal" == QUIT ]] && expected=$((128 + 3))
   [[ "$rc" == "$expected" ]] || fail "exit code $rc after SIG$signal, not $expected"
   [[ "$(cvar_value "$work/data/cvar.ini" gl.width)" == 640 ]] || fail "no cvar.ini written after SIG$signal"
+done
+
+# --- 4th and 5th starts: the display lost, SIGQUIT, during start-up -----------
+fault_library=$(dirname "$close_window")/libstart_up_fault.so
+[[ -f "$fault_library" ]] || fail "no $fault_library"
+# Not the defaults, in an order of the user's, with a name no code declares.
+user_cvars=$'1 only.in.file 3\n2 camera.hdist 6.500000\n1 gl.width 790\n'
+for fault in display quit; do
+  run=$((run + 1))
+  note "start $run: $fault during start-up"
+  printf '%s' "$user_cvars" > "$work/data/cvar.ini"
+  ulimit -c 0
+  TAVRIN_START_UP_FAULT=$fault LD_PRELOAD=$fault_library start_program
+  wait_for_exit 60
+  if [[ "$fault" == display ]]; then
+    [[ "$rc" == 1 ]] || fail "exit code $rc after the display was lost, not 1"
+    [[ "$(cat "$work/data/cvar.ini")"$'\n' == "$user_cvars" ]] || fail "cvar.ini changed before it was read"
+    grep -qF 'App: the connection to the display is lost; "cvar.ini" is not read yet and is left as it is' \
+      "$work/data/log.txt" || fail "log.txt does not tell the lost display"
+  else
+    [[ "$rc" == $((128 + 3)) ]] || fail "exit code $rc after SIGQUIT during start-up, not $((128 + 3))"
+    for entry in "gl.width 790" "camera.hdist 6.500000" "only.in.file 3"; do
+      [[ "$(cvar_value "$work/data/cvar.ini" "${entry% *}")" == "${entry#* }" ]] || fail "cvar.ini lost $entry"
+    done
+    grep -qF 'App: SIGQUIT: "cvar.ini" is saved' "$work/data/log.txt" || fail "log.txt does not tell the save"
+  fi
 done
 
 note "passed"

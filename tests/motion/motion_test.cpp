@@ -25,13 +25,17 @@ TEST_F(MotionTest, FramesRunToTheEndOfTheTextOrToAnError) {
   EXPECT_FLOAT_EQ(clip->frames[1].root.x, (1.0f - 7.0f + 0.75f) * 0.06f);
   EXPECT_NEAR(clip->frames[0].rotation[3].x, std::sin(TinyValue(0, 3, 0) * M_PI / 360.0), 1e-7);
   EXPECT_EQ(clip->frames[0].rotation[3].y, 0.0f);
-  // A sound edit of a clip's text (a line of blanks and empty lines) keeps
-  // every frame and the clip is cached. After an error the frames read
+  // A sound edit of a clip's text (a line of blanks and empty lines, comment
+  // lines anywhere after the header) keeps every frame and the clip is cached. After an error the frames read
   // soundly before it are kept, the error is logged with the file and the
   // line, and nothing is cached, so that the next load reports it again.
   struct Case { int frames; const char *find, *replace; int kept; const char* logged; };
   const Case cases[] = {
       {2, "\n2\n", "\n   \n\n\n2\n", 2, nullptr},
+      {2, "\n2\n", "\n# take two\n#\n2\n", 2, nullptr},
+      {2, "\nlfemur", "\n  #lfemur 1 2 3\nlfemur", 2, nullptr},
+      {2, "rthumb 9 9.5\n", "rthumb 9 9.5\n\n# end of take", 2, nullptr},
+      {2, "\n2\n", "\nend of take\n2\n", 1, "line 34: frame number expected, found \"end\"; 1 frames are kept"},
       {2, ":DEGREES", ":RADIANS", 0, "has no \":DEGREES\" line; no frames are read"},
       {2, "rthumb 9 9.5\n", "", 1, "ends at line 63 within frame 2; 1 frames are kept"},
       {2, "\n2\n", "\n2.5\n", 1, "line 34: frame number expected, found \"2.5\"; 1 frames are kept"},
