@@ -32,15 +32,15 @@ int PageColumnWidth(const wxWindow* page, std::initializer_list<const wxWindow*>
                     std::initializer_list<const wxWindow*> choices) {
   int width = kPageControlWidth;
   for (const wxWindow* box : boxes) width = std::max(width, box->GetBestSize().x);
-  for (const wxWindow* choice : choices) width = std::max(width, choice->GetBestSize().x + 2 * kPageGap);
-  const int room = page->GetClientSize().x - 2 * PageColumnLeft();
+  for (const wxWindow* choice : choices) width = std::max(width, choice->GetBestSize().x + 2 * kChoiceInset);
+  const int room = page->GetClientSize().x - PageColumnLeft() - kPageGap;
   // Never narrower than GTK draws the controls (a page not yet sized by its
   // notebook has no width at all).
   int narrowest = 1;
   for (const wxWindow* child : page->GetChildren()) {
     narrowest = std::max(narrowest, NarrowestWidth(child));
   }
-  for (const wxWindow* choice : choices) narrowest = std::max(narrowest, NarrowestWidth(choice) + 2 * kPageGap);
+  for (const wxWindow* choice : choices) narrowest = std::max(narrowest, NarrowestWidth(choice) + 2 * kChoiceInset);
   return std::max(std::min(width, room), narrowest);
 }
 
@@ -52,7 +52,7 @@ int PlaceBoxedChoice(wxStaticBox* box, wxChoice* choice, int y, int width) {
   const int choiceHeight = choice->GetBestSize().y;
   const int x = PageColumnLeft();
   box->SetSize(x, y, width, choiceTop + choiceHeight + kPageGap);
-  choice->SetSize(x + kPageGap, y + choiceTop, width - 2 * kPageGap, choiceHeight);
+  choice->SetSize(x + kChoiceInset, y + choiceTop, width - 2 * kChoiceInset, choiceHeight);
   return box->GetRect().GetBottom() + 1;
 }
 

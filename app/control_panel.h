@@ -34,13 +34,15 @@ wxRect CenterRectIn(const wxRect& outer, int width, int height);
 // edge, in the order they are created: boxes, each around a choice, then
 // sliders, each with its label under it. The controls take the toolkit's best
 // heights; the column is at least 117 pixels wide, widens so that every choice
-// shows its longest item whole, and stops that far from the page's right edge
-// as its left edge stands from the page's left edge.
+// shows its longest item whole, and stops kPageGap short of the page's right
+// edge.
 constexpr int kPageColumnWidth = 130;
 constexpr int kPageControlWidth = 117;
-// Space between two controls of the column, and between a box's frame and
-// the choice inside it.
+// Space between two controls of the column, below a box's choice, and right
+// of the column.
 constexpr int kPageGap = 5;
+// A choice stands this far inside the sides of its box's frame.
+constexpr int kChoiceInset = 4;
 // A choice stands at least this far below its box's top, under its label.
 constexpr int kChoiceBelowBoxTop = 15;
 
@@ -57,16 +59,18 @@ wxChoice* CreatePageChoice(wxWindow* parent, wxWindowID id);
 
 // The width of the column on `page`: at least kPageControlWidth, at least the
 // best width of each box (its label) and each choice's best width with
-// kPageGap on either side, but never wider than the page leaves with
-// PageColumnLeft() free at both sides. A page narrower than that shows its
-// choices narrower than their best widths (the toolkit shortens the text).
+// kChoiceInset on either side, but never wider than the page leaves right of
+// PageColumnLeft() with kPageGap free at its right edge. A page narrower than
+// that shows its choices narrower than their best widths (the toolkit
+// shortens their text); a choice of best width w shows whole on a page at
+// least PageColumnLeft() + w + 2 x kChoiceInset + kPageGap wide.
 int PageColumnWidth(const wxWindow* page, std::initializer_list<const wxWindow*> boxes,
                     std::initializer_list<const wxWindow*> choices);
 
 // Places `box` at (PageColumnLeft(), y), `width` wide, and `choice` inside it
 // at its best height: below the box's label (at least kChoiceBelowBoxTop
-// below its top), kPageGap from the box's sides and bottom. Returns the y
-// under the box.
+// below its top), kChoiceInset from the box's sides and kPageGap from its
+// bottom. Returns the y under the box.
 int PlaceBoxedChoice(wxStaticBox* box, wxChoice* choice, int y, int width);
 
 // The narrowest width at which the toolkit draws `control` whole, which may

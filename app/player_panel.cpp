@@ -105,11 +105,11 @@ void PlayerPanel::LayOutControls() {
   controllerBox->GetBordersForSizer(&labelHeight, &otherBorder);
   const wxSize choiceBest = controllerChoice->GetBestSize();
   const int boxWidth = std::max({strip.x * kBoxWidthShare / 100, controllerBox->GetBestSize().x,
-                                 choiceBest.x + 2 * kPlayerGap});
+                                 choiceBest.x + 2 * kChoiceInset});
   const int boxLeft = strip.x - kPlayerGap - boxWidth;
   const int choiceTop = std::max(kChoiceBelowBoxTop, labelHeight);
   controllerBox->SetSize(boxLeft, kPlayerGap, boxWidth, choiceTop + choiceBest.y + kPlayerGap);
-  controllerChoice->SetSize(boxLeft + kPlayerGap, kPlayerGap + choiceTop, boxWidth - 2 * kPlayerGap,
+  controllerChoice->SetSize(boxLeft + kChoiceInset, kPlayerGap + choiceTop, boxWidth - 2 * kChoiceInset,
                             choiceBest.y);
 
   // The row under the slider, from its left edge, at the controls' best
@@ -123,7 +123,8 @@ void PlayerPanel::LayOutControls() {
     rowHeight = std::max(rowHeight, button->GetBestSize().y);
     narrowest = std::max(narrowest, NarrowestWidth(button));
   }
-  const int sliderWidth = std::max(std::min(strip.x * kSliderWidthShare / 100, boxLeft - 2 * kPlayerGap), 1);
+  const int sliderWidth = std::max(std::min(strip.x * kSliderWidthShare / 100, boxLeft - 2 * kPlayerGap),
+                                   NarrowestWidth(positionSlider));
   const int sliderHeight =
       std::max(std::min(strip.y - 2 * kPlayerGap - rowHeight, positionSlider->GetBestSize().y), 1);
   positionSlider->SetSize(kPlayerGap, kPlayerGap, sliderWidth, sliderHeight);

@@ -8,6 +8,7 @@
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/frame.h>
+#include <wx/panel.h>
 #include <wx/slider.h>
 #include <wx/spinctrl.h>
 
@@ -16,6 +17,7 @@
 
 #include "app/camera_controls.h"
 #include "app/camera_panel.h"
+#include "app/control_keys.h"
 #include "app/player_panel.h"
 #include "core/console_variable.h"
 #include "graph/motion_controller.h"
@@ -147,6 +149,48 @@ TEST_F(PanelsGuiTest, CameraPageSetsTheCameraAndFollowsItsVariables) {
             std::vector<int>({43, 100, 0}));
   delete page;
   g_camera = nullptr;
+}
+
+TEST_F(PanelsGuiTest, AFocusedControlKeepsTheKeysItUses) {
+  auto* panel = new wxPanel(frame_);
+  auto* spin = new wxSpinCtrl(panel, 9, "", wxDefaultPosition, wxDefaultSize, wxSP_ARROW_KEYS, 0, 400, 100);
+  auto* slider = new wxSlider(panel, 2, 0, 0, 100);
+  const wxString items[] = {"FREEROAM", "TRACKENTITY"};
+  auto* choice = new wxChoice(panel, 0, wxDefaultPosition, wxDefaultSize, 2, items);
+  auto* button = new wxButton(panel, 8, "Play");
+  // Per key: kept by the spin control, the slider, the choice, the button,
+  // the panel (not a control).
+  const struct {
+    int key;
+    bool alt;
+    std::vector<bool> kept;
+  } cases[] = {
+      {'1', false, {true, false, false, false, false}},
+      {WXK_NUMPAD4, false, {true, false, false, false, false}},
+      {'-', false, {true, false, false, false, false}},
+      {WXK_BACK, false, {true, false, false, false, false}},
+      {WXK_RETURN, false, {true, false, true, true, false}},
+      {WXK_NUMPAD_ENTER, false, {true, false, true, true, false}},
+      {WXK_LEFT, false, {true, true, true, true, false}},
+      {WXK_NUMPAD_UP, false, {true, true, true, true, false}},
+      {WXK_TAB, false, {true, true, true, true, false}},
+      {WXK_PAGEUP, false, {true, true, true, false, false}},
+      {WXK_SPACE, false, {false, false, true, true, false}},
+      {'A', false, {false, false, false, false, false}},
+      {'`', false, {false, false, false, false, false}},
+      {'X', true, {false, false, false, false, false}},
+      {WXK_RETURN, true, {false, false, false, false, false}},
+  };
+  const wxWindow* windows[] = {spin, slider, choice, button, panel};
+  for (const auto& c : cases) {
+    std::vector<bool> kept;
+    for (const wxWindow* window : windows) kept.push_back(ControlKeepsKey(window, c.key, c.alt));
+    EXPECT_EQ(kept, c.kept) << "key " << c.key << (c.alt ? " with Alt" : "");
+  }
+  EXPECT_FALSE(ControlKeepsKey(nullptr, '1', false));
+  EXPECT_TRUE(IsArrowKey(WXK_RIGHT));
+  EXPECT_TRUE(IsArrowKey(WXK_NUMPAD_DOWN));
+  EXPECT_FALSE(IsArrowKey(WXK_HOME));
 }
 
 }  // namespace
