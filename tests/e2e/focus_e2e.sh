@@ -4,17 +4,19 @@
 #
 #   1st start, without touching the pointer: "camera.track 0" typed into the
 #     console lets the camera roam, the back-quote key closes the console and
-#     the held arrow keys move the camera (the picture changes);
-#     "cvar.ini" then still holds camera.speed 1.4: no page control took the
-#     arrows.
-#   2nd start: the camera roams as before; a click on the knob of the "Camera Speed" slider, the pointer
-#     moved over the 3-D view, the arrow keys again move the camera only.
+#     the held Right key moves the camera (the picture changes) and changes
+#     nothing in the notebook (its tabs, the "Camera" page); "cvar.ini" then
+#     still holds camera.speed 1.4.
+#   2nd start: the camera roams as before; after a click on the knob of the
+#     "Camera Speed" slider and the pointer moved over the 3-D view, the held
+#     Right key again moves the camera and changes nothing in the notebook.
 #     Then "0" typed into the player strip's speed spin control (after End
 #     and three BackSpaces) stays there when the pointer moves back over the
 #     view (the control takes its value as the focus leaves it); the
-#     back-quote key opens the console, and "quit" typed there ends the program with exit code 0, which it
-#     would not if the spin control's keys had also reached the console line.
-#     "cvar.ini" still holds camera.speed 1.4.
+#     back-quote key opens the console, and "quit" typed there ends the
+#     program with exit code 0, which it would not if the spin control's keys
+#     had also reached the console line. "cvar.ini" still holds camera.speed
+#     1.4.
 # The page's controls are found in screenshots: the selected tab is
 # underlined, a slider's filled part is blue, the strip is white.
 #
@@ -46,15 +48,16 @@ column_colours() {
 }
 
 # Pixels of the view's lower part (the ground near the camera) that change
-# while Right and then Left are held (not Up or Down: they would also
-# recall the console's history into its line): a roaming camera that moves changes tens
+# while Right is held (not Up or Down: they would also recall the console's
+# history into its line; not Left after Right: a focused slider would end
+# where it was): a roaming camera that moves changes tens
 # of thousands, the animation alone a few thousand.
 arrows_move_camera() {
   frame_shot
   cp "$work/frame.png" "$work/frame_before.png"
   screenshot "$view" "$work/before.png"
-  timeout 10 xdotool keydown Right sleep 0.4 keyup Right keydown Left sleep 0.1 keyup Left ||
-    fail "cannot hold the arrow keys"
+  timeout 10 xdotool keydown Right sleep 0.5 keyup Right ||
+    fail "cannot hold the Right key"
   screenshot "$view" "$work/after.png"
   cp "$work/after.png" "$artifacts/${e2e_name}_run${run}_$1.png"
   local moved
