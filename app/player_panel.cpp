@@ -156,6 +156,8 @@ void PlayerPanel::UpdateControls() {
       OnChoice(chosen);
     }
     NoteControllersListed();
+    // A longer name widens the choice's best width, and so the box.
+    LayOutControls();
   }
   if (controllerChoice->GetSelection() != wxNOT_FOUND) ShowCurrentFrame();
 }

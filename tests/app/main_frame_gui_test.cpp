@@ -104,9 +104,9 @@ class MainFrameGuiTest : public testing::Test {
 
 std::string mainframe_Describe(const wxWindow* control) {
   const wxRect r = control->GetRect();
-  return std::string(control->GetClassInfo()->GetClassName() ? wxString(control->GetClassInfo()->GetClassName()).utf8_string() : "?") +
-         " \"" + control->GetLabel().utf8_string() + "\" at " + std::to_string(r.x) + "," + std::to_string(r.y) +
-         " " + std::to_string(r.width) + "x" + std::to_string(r.height);
+  return wxString(control->GetClassInfo()->GetClassName()).utf8_string() + " \"" + control->GetLabel().utf8_string() +
+         "\" at " + std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+         std::to_string(r.height);
 }
 
 // The checks that every panel passes at every size: its controls lie inside

@@ -108,13 +108,15 @@ TEST_F(PanelsGuiTest, PlayerStripFollowsTheControllerMapAndDrivesTheChosenContro
   EXPECT_EQ(shown(), (std::vector<int>{1, 30, 1, 50}));
   // A controller registered later is listed; the user's choice stays, by
   // name, though the new name sorts before it.
-  Motion earlyMotion("aardvark", 10, 0);
+  Motion earlyMotion("aardvark_and_a_long_name", 10, 0);
   MotionController early(&earlyMotion, 0, 1.0f);
   walk.currentFrame = 3;
   strip->UpdateControls();
   EXPECT_EQ(strip->controllerChoice->GetCount(), 3u);
   EXPECT_EQ(strip->controllerChoice->GetStringSelection(), "walk");
   EXPECT_EQ(shown(), (std::vector<int>{1, 30, 4, 50}));
+  // The choice widens with its longest name.
+  EXPECT_GE(strip->controllerChoice->GetSize().x, strip->controllerChoice->GetBestSize().x);
   delete strip;  // before its controllers
 }
 
