@@ -5,15 +5,11 @@
 // test.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-#include <wx/app.h>
 #include <wx/choice.h>
-#include <wx/evtloop.h>
 #include <wx/notebook.h>
 #include <wx/spinctrl.h>
 #include <wx/statbox.h>
-#include <wx/timer.h>
 
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -26,6 +22,7 @@
 #include "app/main_frame.h"
 #include "app/motions_panel.h"
 #include "app/player_panel.h"
+#include "tests/support/gui_app.h"
 #include "tests/support/skip.h"
 
 // After the other headers: X11's macros (None, Status) would clash.
@@ -36,44 +33,13 @@ MainFrame* g_mainFrame = nullptr;
 
 namespace {
 
-// The GUI library, started at the first use; false without a display.
-bool mainframe_Started() {
-  static const bool started = [] {
-    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
-                          const wxString& msg) {
-      ADD_FAILURE_AT(file.utf8_str(), line)
-          << "wxWidgets assertion in " << func.utf8_string() << "(): " << cond.utf8_string() << " " << msg.utf8_string();
-    });
-    static int argc = 1;
-    static char program[] = "main_frame_gui_tests";
-    static char* argv[] = {program, nullptr};
-    wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return false;
-    std::atexit([] {
-      wxTheApp->OnExit();
-      wxEntryCleanup();
-    });
-    return true;
-  }();
-  return started;
-}
-
-// Runs the event loop (frames render, windows get their sizes) for `ms`.
-void mainframe_Run(int ms) {
-  wxGUIEventLoop loop;
-  wxTimer timer;
-  timer.Bind(wxEVT_TIMER, [&loop](wxTimerEvent&) { loop.Exit(); });
-  timer.StartOnce(ms);
-  loop.Run();
-}
-
 // The main frame as the program builds it ("Tavrin v1" at (50, 50), 800 x
 // 630, the engine started inside), shown, with the pointer away from it: the
 // pointer over the 3-D view would give it the focus by itself.
 class MainFrameGuiTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!mainframe_Started()) TAVRIN_SKIP_TEST("no X display to build windows on; test skipped");
+    if (!StartGuiLibrary()) TAVRIN_SKIP_TEST("no X display to build windows on; test skipped");
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, DisplayWidth(display, 0) - 1,
@@ -82,13 +48,13 @@ class MainFrameGuiTest : public testing::Test {
     frame_ = new MainFrame("Tavrin v1", wxPoint(50, 50), wxSize(800, 630));
     frame_->Show(true);
     g_mainFrame = frame_;
-    mainframe_Run(500);
+    RunGuiEventLoop(500);
   }
   void TearDown() override {
     if (frame_ == nullptr) return;
     g_mainFrame = nullptr;
     frame_->Destroy();
-    mainframe_Run(100);
+    RunGuiEventLoop(100);
     GlobalShutdown();
   }
 
@@ -96,7 +62,7 @@ class MainFrameGuiTest : public testing::Test {
   // follow.
   void ResizeTo(const wxSize& size) {
     frame_->SetSize(size);
-    mainframe_Run(300);
+    RunGuiEventLoop(300);
   }
 
   MainFrame* frame_ = nullptr;
@@ -161,11 +127,11 @@ void mainframe_CheckPageChoice(const wxWindow* page, const wxChoice* choice, con
 void mainframe_CheckAll(MainFrame* frame, const std::string& size) {
   SCOPED_TRACE("frame " + size);
   frame->notebook->SetSelection(0);
-  mainframe_Run(100);
+  RunGuiEventLoop(100);
   mainframe_CheckPanel(frame->motionsPanel, "Motions page");
   mainframe_CheckPageChoice(frame->motionsPanel, frame->motionsPanel->motionChoice, size + " Motions page");
   frame->notebook->SetSelection(1);
-  mainframe_Run(100);
+  RunGuiEventLoop(100);
   mainframe_CheckPanel(frame->cameraPanel, "Camera page");
   for (const wxChoice* choice : {frame->cameraPanel->stateChoice, frame->cameraPanel->entityChoice}) {
     mainframe_CheckPageChoice(frame->cameraPanel, choice, size + " Camera page");

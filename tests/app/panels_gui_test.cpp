@@ -4,7 +4,6 @@
 // the GUI library fails the running test. Where the controls stand is what
 // the end-to-end test of the panels finds them by.
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/frame.h>
@@ -12,7 +11,6 @@
 #include <wx/slider.h>
 #include <wx/spinctrl.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "app/camera_controls.h"
@@ -22,39 +20,18 @@
 #include "core/console_variable.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
+#include "tests/support/gui_app.h"
 #include "tests/support/skip.h"
 #include "world/camera.h"
 
 namespace {
-
-// The GUI library, started at the first use; false without a display.
-bool guitest_Started() {
-  static const bool started = [] {
-    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
-                          const wxString& msg) {
-      ADD_FAILURE_AT(file.utf8_str(), line)
-          << "wxWidgets assertion in " << func.utf8_string() << "(): " << cond.utf8_string() << " " << msg.utf8_string();
-    });
-    static int argc = 1;
-    static char program[] = "panels_gui_tests";
-    static char* argv[] = {program, nullptr};
-    wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return false;
-    std::atexit([] {
-      wxTheApp->OnExit();
-      wxEntryCleanup();
-    });
-    return true;
-  }();
-  return started;
-}
 
 // A frame of its own per test; destroying it destroys the panels, which must
 // leave the list of control panels.
 class PanelsGuiTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!guitest_Started()) TAVRIN_SKIP_TEST("no X display to build windows on; test skipped");
+    if (!StartGuiLibrary()) TAVRIN_SKIP_TEST("no X display to build windows on; test skipped");
     frame_ = new wxFrame(nullptr, wxID_ANY, "panels");
   }
   void TearDown() override {
