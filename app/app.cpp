@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "app/app_globals.h"
+#include "app/control_keys.h"
 #include "app/gl_view.h"
 #include "app/main_frame.h"
 #include "app/view_input.h"
@@ -238,13 +239,23 @@ int App::OnExit() {
 }
 
 void App::OnKeyDown(wxKeyEvent& event) {
+  const bool overView = g_mainFrame != nullptr && event.GetEventObject() == g_mainFrame->glView;
+  const bool altOrControl = event.AltDown() || event.ControlDown();
+  // A key that the focused control uses (digits in the speed spin control,
+  // arrows on a slider) is the control's alone.
+  if (!overView &&
+      ControlKeepsKey(dynamic_cast<const wxWindow*>(event.GetEventObject()), event.GetKeyCode(), altOrControl)) {
+    event.Skip();
+    return;
+  }
   HandleKeyDown(event);
   // On GTK the menu accelerators (Alt-X, Ctrl-A) and the controls' own key
   // handling come after this handler, so those keys go on. Over the 3-D view
-  // the console keeps the keys it uses: Tab completes there instead of moving
-  // the focus away.
-  const bool overView = g_mainFrame != nullptr && event.GetEventObject() == g_mainFrame->glView;
-  if (!overView || event.AltDown() || event.ControlDown() || !IsConsoleKey(ViewKeyCode(event.GetKeyCode()))) {
+  // the console keeps the keys it uses (Tab completes there instead of moving
+  // the focus away), and the view keeps the arrow keys, which steer the
+  // camera, instead of GTK moving the focus to a control with them.
+  if (!overView || altOrControl ||
+      !(IsConsoleKey(ViewKeyCode(event.GetKeyCode())) || IsArrowKey(event.GetKeyCode()))) {
     event.Skip();
   }
 }

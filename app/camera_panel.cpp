@@ -11,24 +11,18 @@
 
 namespace {
 
-constexpr int kStateBoxY = 10;
-constexpr int kLockOnBoxY = 50;
-constexpr int kSpeedSliderY = 95;
-constexpr int kHDistSliderY = 140;
-constexpr int kVDistSliderY = 180;
-constexpr int kSliderHeight = 40;
-// Where a slider's label stands, from the slider's top left corner. The
-// label is the panel's child: on GTK a slider cannot have children.
-const wxPoint kSliderLabelOffset(5, 20);
+// The column starts this far below the page's top.
+constexpr int kCameraPageTop = 10;
 
-wxSlider* camerapanel_Slider(wxWindow* parent, wxWindowID id, int y) {
-  return new wxSlider(parent, id, 0, 0, kCameraSliderMax, wxPoint(PageColumnLeft(), y),
-                      wxSize(kPageControlWidth, kSliderHeight), wxSL_HORIZONTAL);
+wxSlider* camerapanel_Slider(wxWindow* parent, wxWindowID id) {
+  return new wxSlider(parent, id, 0, 0, kCameraSliderMax, wxPoint(PageColumnLeft(), 0), wxDefaultSize,
+                      wxSL_HORIZONTAL);
 }
 
-void camerapanel_Label(wxWindow* parent, wxSlider* slider, const wxString& text) {
-  new wxStaticText(parent, wxID_ANY, text, slider->GetPosition() + kSliderLabelOffset, wxDefaultSize,
-                   wxALIGN_CENTRE_HORIZONTAL);
+// The label is the panel's child: on GTK a slider cannot have children.
+wxStaticText* camerapanel_Label(wxWindow* parent, const wxString& text) {
+  return new wxStaticText(parent, wxID_ANY, text, wxPoint(PageColumnLeft(), 0), wxDefaultSize,
+                          wxALIGN_CENTRE_HORIZONTAL);
 }
 
 }  // namespace
@@ -45,24 +39,41 @@ wxEND_EVENT_TABLE()
 CameraPanel::CameraPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
                          long style, const wxString& name)
     : ControlPanel(parent, id, pos, size, style, name) {
-  stateBox = CreatePageBox(this, kStateBoxY, "Camera State");
-  stateChoice = CreateChoiceInBox(this, kCameraStateChoiceId, stateBox);
+  stateBox = CreatePageBox(this, "Camera State");
+  stateChoice = CreatePageChoice(this, kCameraStateChoiceId);
   stateChoice->Append(kFreeRoamItem);
   stateChoice->Append(kTrackEntityItem);
   stateChoice->SetStringSelection(kTrackEntityItem);
 
-  lockOnBox = CreatePageBox(this, kLockOnBoxY, "Lock-On to Entity");
-  entityChoice = CreateChoiceInBox(this, kCameraEntityChoiceId, lockOnBox);
+  lockOnBox = CreatePageBox(this, "Lock-On to Entity");
+  entityChoice = CreatePageChoice(this, kCameraEntityChoiceId);
   for (const auto& entry : EntityMap()) entityChoice->Append(wxString::FromUTF8(entry.first));
   entityChoice->SetStringSelection("root");
 
-  speedSlider = camerapanel_Slider(this, kCameraSpeedSliderId, kSpeedSliderY);
-  hdistSlider = camerapanel_Slider(this, kCameraHDistSliderId, kHDistSliderY);
-  vdistSlider = camerapanel_Slider(this, kCameraVDistSliderId, kVDistSliderY);
+  speedSlider = camerapanel_Slider(this, kCameraSpeedSliderId);
+  hdistSlider = camerapanel_Slider(this, kCameraHDistSliderId);
+  vdistSlider = camerapanel_Slider(this, kCameraVDistSliderId);
   UpdateControls();
-  camerapanel_Label(this, speedSlider, "Camera Speed");
-  camerapanel_Label(this, hdistSlider, "Horiz. Dist");
-  camerapanel_Label(this, vdistSlider, "Vert. Dist");
+  sliderLabels_[0] = camerapanel_Label(this, "Camera Speed");
+  sliderLabels_[1] = camerapanel_Label(this, "Horiz. Dist");
+  sliderLabels_[2] = camerapanel_Label(this, "Vert. Dist");
+  LayOutControls();
+}
+
+void CameraPanel::LayOutControls() {
+  const int width = PageColumnWidth(this, {stateBox, lockOnBox}, {stateChoice, entityChoice});
+  int y = PlaceBoxedChoice(stateBox, stateChoice, kCameraPageTop, width);
+  y = PlaceBoxedChoice(lockOnBox, entityChoice, y + kPageGap, width);
+  wxSlider* const sliders[] = {speedSlider, hdistSlider, vdistSlider};
+  for (int i = 0; i < 3; ++i) {
+    // The label under its slider, indented as in a box.
+    const int height = sliders[i]->GetBestSize().y;
+    sliders[i]->SetSize(PageColumnLeft(), y + kPageGap, width, height);
+    y += kPageGap + height;
+    sliderLabels_[i]->SetSize(PageColumnLeft() + kPageGap, y, sliderLabels_[i]->GetBestSize().x,
+                              sliderLabels_[i]->GetBestSize().y);
+    y += sliderLabels_[i]->GetBestSize().y;
+  }
 }
 
 void CameraPanel::UpdateControls() {
@@ -71,7 +82,7 @@ void CameraPanel::UpdateControls() {
   vdistSlider->SetValue(CameraSliderPosition(kCameraVDistSliderId));
 }
 
-void CameraPanel::OnSize(wxSizeEvent& /*event*/) { Layout(); }
+void CameraPanel::OnSize(wxSizeEvent& /*event*/) { LayOutControls(); }
 
 void CameraPanel::OnChoice(wxCommandEvent& event) {
   if (event.GetId() == kCameraStateChoiceId) {

@@ -5,17 +5,17 @@
 class wxChoice;
 class wxSlider;
 class wxStaticBox;
+class wxStaticText;
 
 // The "Camera" page of the notebook: the camera's mode, the entity it tracks,
 // and sliders for "camera.speed", "camera.hdist" and "camera.vdist" that
 // follow the variables every frame (the maps are in app/camera_controls.h).
-// Controls at fixed places in a 130-pixel column:
-//
-//   (6, 10)   box "Camera State" around the mode choice (14, 25)
-//   (6, 50)   box "Lock-On to Entity" around the entity choice (14, 65)
-//   (6, 95)   slider "Camera Speed"
-//   (6, 140)  slider "Horiz. Dist"
-//   (6, 180)  slider "Vert. Dist"
+// The controls stand in one column at the page's left edge (see
+// PageColumnWidth), top to bottom: the box "Camera State" around the mode
+// choice, the box "Lock-On to Entity" around the entity choice, then the
+// sliders "Camera Speed", "Horiz. Dist" and "Vert. Dist", each with its label
+// under it. Heights are the toolkit's best; the column is laid out again
+// whenever the page's size changes.
 //
 // The mode choice starts at "TRACKENTITY" and the entity choice at "root",
 // as the camera itself starts. The entity list is filled once, at
@@ -41,11 +41,16 @@ class CameraPanel : public ControlPanel {
   wxSlider* vdistSlider;  // id 4: "camera.vdist"
 
  private:
+  // Places the controls in the column for the page's present width.
+  void LayOutControls();
   void OnSize(wxSizeEvent& event);
   // Id 0: the camera's mode; id 1: the camera's target.
   void OnChoice(wxCommandEvent& event);
   // The variable of the moved slider.
   void OnSlider(wxCommandEvent& event);
+
+  // The labels "Camera Speed", "Horiz. Dist", "Vert. Dist" under the sliders.
+  wxStaticText* sliderLabels_[3];
 
   wxDECLARE_EVENT_TABLE();
 };

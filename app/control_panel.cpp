@@ -3,14 +3,9 @@
 #include <wx/choice.h>
 #include <wx/statbox.h>
 
-namespace {
+#include <gtk/gtk.h>
 
-// Share of its box's width that a choice takes.
-constexpr double kChoiceWidthShare = 0.85;
-// A choice stands this far below its box's top, under the box's label.
-constexpr int kChoiceBelowBoxTop = 15;
-
-}  // namespace
+#include <algorithm>
 
 wxRect CenterRectIn(const wxRect& outer, int width, int height) {
   // An empty outer rectangle has no centre to speak of: its corner.
@@ -21,20 +16,55 @@ wxRect CenterRectIn(const wxRect& outer, int width, int height) {
 }
 
 int PageColumnLeft() {
-  return CenterRectIn(wxRect(0, 0, kPageColumnWidth, kPageBoxHeight), kPageControlWidth, kPageBoxHeight).x;
+  return CenterRectIn(wxRect(0, 0, kPageColumnWidth, 1), kPageControlWidth, 1).x;
 }
 
-wxStaticBox* CreatePageBox(wxWindow* parent, int y, const wxString& label) {
-  return new wxStaticBox(parent, wxID_ANY, label, wxPoint(PageColumnLeft(), y),
-                         wxSize(kPageControlWidth, kPageBoxHeight), 0, "groupBox");
+wxStaticBox* CreatePageBox(wxWindow* parent, const wxString& label) {
+  return new wxStaticBox(parent, wxID_ANY, label, wxPoint(PageColumnLeft(), 0), wxDefaultSize, 0, "groupBox");
 }
 
-wxChoice* CreateChoiceInBox(wxWindow* parent, wxWindowID id, wxStaticBox* box) {
-  // From the box as it stands, not from the numbers it was created with.
-  const wxPoint at = box->GetPosition();
-  const int boxWidth = box->GetSize().x;
-  const int width = static_cast<int>(boxWidth * kChoiceWidthShare);
-  const int x = at.x + static_cast<int>((1.0 - kChoiceWidthShare) * boxWidth * 0.5);
-  return new wxChoice(parent, id, wxPoint(x, at.y + kChoiceBelowBoxTop), wxSize(width, -1), 0, nullptr,
-                      wxCB_SORT, wxDefaultValidator, "choice");
+wxChoice* CreatePageChoice(wxWindow* parent, wxWindowID id) {
+  return new wxChoice(parent, id, wxDefaultPosition, wxDefaultSize, 0, nullptr, wxCB_SORT, wxDefaultValidator,
+                      "choice");
+}
+
+int PageColumnWidth(const wxWindow* page, std::initializer_list<const wxWindow*> boxes,
+                    std::initializer_list<const wxWindow*> choices) {
+  int width = kPageControlWidth;
+  for (const wxWindow* box : boxes) width = std::max(width, box->GetBestSize().x);
+  for (const wxWindow* choice : choices) width = std::max(width, choice->GetBestSize().x + 2 * kChoiceInset);
+  const int room = page->GetClientSize().x - PageColumnLeft() - kPageGap;
+  // Never narrower than GTK draws the controls (a page not yet sized by its
+  // notebook has no width at all).
+  int narrowest = 1;
+  for (const wxWindow* child : page->GetChildren()) {
+    narrowest = std::max(narrowest, NarrowestWidth(child));
+  }
+  for (const wxWindow* choice : choices) narrowest = std::max(narrowest, NarrowestWidth(choice) + 2 * kChoiceInset);
+  return std::max(std::min(width, room), narrowest);
+}
+
+int PlaceBoxedChoice(wxStaticBox* box, wxChoice* choice, int y, int width) {
+  int labelHeight = 0;
+  int otherBorder = 0;
+  box->GetBordersForSizer(&labelHeight, &otherBorder);
+  const int choiceTop = std::max(kChoiceBelowBoxTop, labelHeight);
+  const int choiceHeight = choice->GetBestSize().y;
+  const int x = PageColumnLeft();
+  box->SetSize(x, y, width, choiceTop + choiceHeight + kPageGap);
+  choice->SetSize(x + kChoiceInset, y + choiceTop, width - 2 * kChoiceInset, choiceHeight);
+  return box->GetRect().GetBottom() + 1;
+}
+
+int NarrowestWidth(const wxWindow* control) {
+  // Without the size that the library asks of the widget for its best size.
+  GtkWidget* widget = control->GetHandle();
+  gint askedWidth = -1;
+  gint askedHeight = -1;
+  gtk_widget_get_size_request(widget, &askedWidth, &askedHeight);
+  gtk_widget_set_size_request(widget, -1, -1);
+  gint minimum = 0;
+  gtk_widget_get_preferred_width(widget, &minimum, nullptr);
+  gtk_widget_set_size_request(widget, askedWidth, askedHeight);
+  return std::max(static_cast<int>(minimum), 1);
 }

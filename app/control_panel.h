@@ -3,6 +3,8 @@
 #include <wx/gdicmn.h>
 #include <wx/panel.h>
 
+#include <initializer_list>
+
 #include "app/app_globals.h"
 
 class wxChoice;
@@ -28,22 +30,49 @@ class ControlPanel : public wxPanel, public ControlPanelEntry {
 // gives its top left corner.
 wxRect CenterRectIn(const wxRect& outer, int width, int height);
 
-// The notebook pages stack their controls in a column at the page's left
-// edge: boxes and sliders 117 pixels wide, centred in 130 pixels (left edge
-// 6), and each choice in its box.
+// The notebook pages stack their controls in one column at the page's left
+// edge, in the order they are created: boxes, each around a choice, then
+// sliders, each with its label under it. The controls take the toolkit's best
+// heights; the column is at least 117 pixels wide, widens so that every choice
+// shows its longest item whole, and stops kPageGap short of the page's right
+// edge.
 constexpr int kPageColumnWidth = 130;
 constexpr int kPageControlWidth = 117;
-constexpr int kPageBoxHeight = 40;
+// Space between two controls of the column, below a box's choice, and right
+// of the column.
+constexpr int kPageGap = 5;
+// A choice stands this far inside the sides of its box's frame.
+constexpr int kChoiceInset = 4;
+// A choice stands at least this far below its box's top, under its label.
+constexpr int kChoiceBelowBoxTop = 15;
 
-// The left edge of a control of kPageControlWidth centred in the column: 6.
+// The left edge of a control of kPageControlWidth centred in 130 pixels: 6.
 int PageColumnLeft();
 
-// A new static box of the page column at height `y`: id -1, `label`, style 0,
-// name "groupBox", kPageControlWidth x kPageBoxHeight.
-wxStaticBox* CreatePageBox(wxWindow* parent, int y, const wxString& label);
+// A new static box of the page column: id -1, `label`, style 0, name
+// "groupBox"; its place comes from PlaceBoxedChoice.
+wxStaticBox* CreatePageBox(wxWindow* parent, const wxString& label);
 
-// A new sorted choice with no items, centred in `box` as the box stands now:
-// 85 % of the box's width (truncated), the default height, 15 pixels below the
-// box's top; name "choice". For a box at (6, 10) of width 117: 99 wide at
-// (14, 25).
-wxChoice* CreateChoiceInBox(wxWindow* parent, wxWindowID id, wxStaticBox* box);
+// A new sorted choice with no items, name "choice"; its place comes from
+// PlaceBoxedChoice.
+wxChoice* CreatePageChoice(wxWindow* parent, wxWindowID id);
+
+// The width of the column on `page`: at least kPageControlWidth, at least the
+// best width of each box (its label) and each choice's best width with
+// kChoiceInset on either side, but never wider than the page leaves right of
+// PageColumnLeft() with kPageGap free at its right edge. A page narrower than
+// that shows its choices narrower than their best widths (the toolkit
+// shortens their text); a choice of best width w shows whole on a page at
+// least PageColumnLeft() + w + 2 x kChoiceInset + kPageGap wide.
+int PageColumnWidth(const wxWindow* page, std::initializer_list<const wxWindow*> boxes,
+                    std::initializer_list<const wxWindow*> choices);
+
+// Places `box` at (PageColumnLeft(), y), `width` wide, and `choice` inside it
+// at its best height: below the box's label (at least kChoiceBelowBoxTop
+// below its top), kChoiceInset from the box's sides and kPageGap from its
+// bottom. Returns the y under the box.
+int PlaceBoxedChoice(wxStaticBox* box, wxChoice* choice, int y, int width);
+
+// The narrowest width at which the toolkit draws `control` whole, which may
+// be less than its best width (a button's best width has a floor of its own).
+int NarrowestWidth(const wxWindow* control);

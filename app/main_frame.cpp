@@ -123,6 +123,11 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
     notebook->AddPage(page, label, true);
   }
   notebook->SetSelection(1);
+  // Selecting a page hands it the keyboard focus (the notebook does so on
+  // GTK), and the window would open with its first control taking the keys
+  // that steer the camera. The keyboard belongs to the 3-D view until the
+  // user picks a control.
+  glView->SetFocus();
 
   // Registered only now, after the console has restored "cvar.ini".
   static ConsoleVariable<int> glWidth("gl.width", 640);

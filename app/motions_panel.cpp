@@ -18,9 +18,13 @@ wxEND_EVENT_TABLE()
 MotionsPanel::MotionsPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
                            long style, const wxString& name)
     : ControlPanel(parent, id, pos, size, style, name) {
-  motionsBox = CreatePageBox(this, kMotionsBoxY, "Motions");
-  motionChoice = CreateChoiceInBox(this, kMotionChoiceId, motionsBox);
+  motionsBox = CreatePageBox(this, "Motions");
+  motionChoice = CreatePageChoice(this, kMotionChoiceId);
+  LayOutControls();
 }
 
-// No constraints and no sizer: the controls stay where they are.
-void MotionsPanel::OnSize(wxSizeEvent& /*event*/) { Layout(); }
+void MotionsPanel::LayOutControls() {
+  PlaceBoxedChoice(motionsBox, motionChoice, kMotionsBoxY, PageColumnWidth(this, {motionsBox}, {motionChoice}));
+}
+
+void MotionsPanel::OnSize(wxSizeEvent& /*event*/) { LayOutControls(); }

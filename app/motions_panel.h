@@ -5,10 +5,10 @@
 class wxChoice;
 class wxStaticBox;
 
-// The "Motions" page of the notebook: a box "Motions" at (6, 10) around an
-// empty sorted choice at (14, 25). Choosing from it does nothing and its
-// per-frame refresh changes nothing; the controls keep the places the
-// constructor gives them. GUI thread only.
+// The "Motions" page of the notebook: a box "Motions" 10 pixels below the
+// page's top, at the left edge of the page's column (PageColumnWidth),
+// around an empty sorted choice at its best height. Choosing from it does
+// nothing and its per-frame refresh changes nothing. GUI thread only.
 class MotionsPanel : public ControlPanel {
  public:
   // The main frame passes the notebook and window id 9.
@@ -22,6 +22,8 @@ class MotionsPanel : public ControlPanel {
   wxStaticBox* motionsBox;
 
  private:
+  // Places the box and the choice for the page's present width.
+  void LayOutControls();
   void OnSize(wxSizeEvent& event);
   void OnChoice(wxCommandEvent& /*event*/) {}
 

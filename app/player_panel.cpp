@@ -2,10 +2,11 @@
 
 #include <wx/button.h>
 #include <wx/choice.h>
-#include <wx/layout.h>
 #include <wx/slider.h>
 #include <wx/spinctrl.h>
 #include <wx/statbox.h>
+
+#include <gtk/gtk.h>
 
 #include <algorithm>
 
@@ -13,18 +14,25 @@
 
 namespace {
 
-constexpr int kSpeedSpinWidth = 50;
 // Space between two controls of the button row, and around the strip's edge.
 constexpr int kPlayerGap = 5;
+// The shares of the strip's width that the frame slider and the box of the
+// controller choice take, in percent.
+constexpr int kSliderWidthShare = 75;
+constexpr int kBoxWidthShare = 20;
 
-// Constraints of a control of the button row after `left`.
-void playerpanel_RowConstraints(wxWindow* control, wxWindow* slider, wxWindow* left) {
-  auto* c = new wxLayoutConstraints;
-  c->top.SameAs(slider, wxBottom, 0);
-  c->left.RightOf(left, kPlayerGap);
-  c->height.AsIs();
-  c->width.AsIs();
-  control->SetConstraints(c);
+// The frame number beside the trough rather than above it: the strip is
+// short, and the trough and its knob come first. The library's slider is a
+// box holding the GTK scale and, under it, the range labels.
+void playerpanel_ValueBesideTrough(wxSlider* slider) {
+  GtkWidget* box = slider->GetHandle();
+  if (!GTK_IS_CONTAINER(box)) return;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(box));
+  for (GList* child = children; child != nullptr; child = child->next) {
+    if (GTK_IS_SCALE(child->data)) gtk_scale_set_value_pos(GTK_SCALE(child->data), GTK_POS_LEFT);
+  }
+  g_list_free(children);
+  slider->InvalidateBestSize();
 }
 
 }  // namespace
@@ -50,39 +58,14 @@ PlayerPanel::PlayerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
                                 wxSL_LABELS, wxDefaultValidator, "slider");
   SetBackgroundColour(*wxWHITE);
   positionSlider->SetBackgroundColour(*wxWHITE);
-  auto* c = new wxLayoutConstraints;
-  c->top.SameAs(this, wxTop, kPlayerGap);
-  c->width.PercentOf(this, wxWidth, 75);
-  c->left.SameAs(this, wxLeft, kPlayerGap);
-  c->height.PercentOf(this, wxHeight, 50);
-  positionSlider->SetConstraints(c);
+  playerpanel_ValueBesideTrough(positionSlider);
 
   controllerBox = new wxStaticBox(this, wxID_ANY, "Select Motion Controller", wxDefaultPosition,
                                   wxDefaultSize, 0, "groupBox");
-  c = new wxLayoutConstraints;
-  c->top.SameAs(this, wxTop, kPlayerGap);
-  c->right.SameAs(this, wxRight, kPlayerGap);
-  c->height.PercentOf(this, wxHeight, 75);
-  c->width.PercentOf(this, wxWidth, 20);
-  controllerBox->SetConstraints(c);
-
   controllerChoice = new wxChoice(this, kControllerChoiceId, wxDefaultPosition, wxDefaultSize, 0, nullptr,
                                   wxCB_SORT, wxDefaultValidator, "choice");
   for (const auto& entry : MotionControllerMap()) controllerChoice->Append(wxString::FromUTF8(entry.first));
-  // More than the layout can meet at once; wx places the choice from its
-  // left edge, width and top and bottom, inside the box.
-  c = new wxLayoutConstraints;
-  c->centreX.SameAs(this, wxCentreX, 0);
-  c->left.SameAs(controllerBox, wxLeft, kPlayerGap);
-  c->right.SameAs(controllerBox, wxRight, kPlayerGap);
-  c->width.PercentOf(controllerBox, wxWidth, 90);
-  c->top.SameAs(controllerBox, wxTop, 15);
-  c->bottom.SameAs(controllerBox, wxBottom, kPlayerGap);
-  controllerChoice->SetConstraints(c);
 
-  // The row, left to right; "<<" starts under the slider's left edge and
-  // reaches down to the strip's bottom margin, each other control stands
-  // 5 pixels right of the one before.
   const struct {
     wxButton* PlayerPanel::*field;
     wxWindowID id;
@@ -96,32 +79,66 @@ PlayerPanel::PlayerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
       {&PlayerPanel::stepForwardButton, kStepForwardButtonId, ">"},
       {&PlayerPanel::endButton, kEndButtonId, ">>"},
   };
-  wxWindow* left = nullptr;
   for (const auto& entry : row) {
-    wxButton* button = new wxButton(this, entry.id, entry.label, wxDefaultPosition, wxDefaultSize, 0,
-                                    wxDefaultValidator, "button");
-    this->*entry.field = button;
-    if (left == nullptr) {
-      c = new wxLayoutConstraints;
-      c->top.SameAs(positionSlider, wxBottom, 0);
-      c->bottom.SameAs(this, wxBottom, kPlayerGap);
-      c->left.SameAs(positionSlider, wxLeft, 0);
-      c->width.AsIs();
-      c->height.AsIs();
-      button->SetConstraints(c);
-    } else {
-      playerpanel_RowConstraints(button, positionSlider, left);
-    }
-    left = button;
+    this->*entry.field = new wxButton(this, entry.id, entry.label, wxDefaultPosition, wxDefaultSize, 0,
+                                      wxDefaultValidator, "button");
   }
 
+  // At its best width: GTK draws a spin control no narrower.
   speedSpin = new wxSpinCtrl(this, kSpeedSpinId, "", wxDefaultPosition, wxDefaultSize, wxSP_ARROW_KEYS,
                              kSpeedSpinMin, kSpeedSpinMax, 100, "wxSpinCtrl");
   speedSpin->SetRange(kSpeedSpinMin, kSpeedSpinMax);
   speedSpin->SetValue(100);
-  // GTK draws a spin control no narrower than its natural width.
-  speedSpin->SetSize(std::max(kSpeedSpinWidth, speedSpin->GetBestSize().x), speedSpin->GetSize().y);
-  playerpanel_RowConstraints(speedSpin, positionSlider, left);
+  LayOutControls();
+}
+
+void PlayerPanel::LayOutControls() {
+  const wxSize strip = GetClientSize();
+  wxButton* const row[] = {rewindButton, stepBackButton, stopButton, playButton,
+                           pauseButton, stepForwardButton, endButton};
+
+  // The box at the right edge, a fifth of the strip wide, or as wide as its
+  // label or its choice at its best width needs; the choice inside it at its
+  // best height, under the box's label; the box hugs the choice.
+  int labelHeight = 0;
+  int otherBorder = 0;
+  controllerBox->GetBordersForSizer(&labelHeight, &otherBorder);
+  const wxSize choiceBest = controllerChoice->GetBestSize();
+  const int boxWidth = std::max({strip.x * kBoxWidthShare / 100, controllerBox->GetBestSize().x,
+                                 choiceBest.x + 2 * kChoiceInset});
+  const int boxLeft = strip.x - kPlayerGap - boxWidth;
+  const int choiceTop = std::max(kChoiceBelowBoxTop, labelHeight);
+  controllerBox->SetSize(boxLeft, kPlayerGap, boxWidth, choiceTop + choiceBest.y + kPlayerGap);
+  controllerChoice->SetSize(boxLeft + kChoiceInset, kPlayerGap + choiceTop, boxWidth - 2 * kChoiceInset,
+                            choiceBest.y);
+
+  // The row under the slider, from its left edge, at the controls' best
+  // height, its bottom kPlayerGap above the strip's; the buttons share what
+  // the slider's width leaves beside the spin control, up to their best
+  // width and no narrower than GTK draws them.
+  const wxSize spinBest = speedSpin->GetBestSize();
+  int rowHeight = spinBest.y;
+  int narrowest = 1;
+  for (wxButton* button : row) {
+    rowHeight = std::max(rowHeight, button->GetBestSize().y);
+    narrowest = std::max(narrowest, NarrowestWidth(button));
+  }
+  const int sliderWidth = std::max(std::min(strip.x * kSliderWidthShare / 100, boxLeft - 2 * kPlayerGap),
+                                   NarrowestWidth(positionSlider));
+  const int sliderHeight =
+      std::max(std::min(strip.y - 2 * kPlayerGap - rowHeight, positionSlider->GetBestSize().y), 1);
+  positionSlider->SetSize(kPlayerGap, kPlayerGap, sliderWidth, sliderHeight);
+
+  const int count = static_cast<int>(sizeof row / sizeof row[0]);
+  const int shared = (sliderWidth - spinBest.x - count * kPlayerGap) / count;
+  const int buttonWidth = std::max(std::min(shared, row[0]->GetBestSize().x), narrowest);
+  const int rowTop = kPlayerGap + sliderHeight;
+  int x = kPlayerGap;
+  for (wxButton* button : row) {
+    button->SetSize(x, rowTop, buttonWidth, rowHeight);
+    x += buttonWidth + kPlayerGap;
+  }
+  speedSpin->SetSize(x, rowTop + (rowHeight - spinBest.y) / 2, spinBest.x, spinBest.y);
 }
 
 void PlayerPanel::UpdateControls() {
@@ -139,6 +156,8 @@ void PlayerPanel::UpdateControls() {
       OnChoice(chosen);
     }
     NoteControllersListed();
+    // A longer name widens the choice's best width, and so the box.
+    LayOutControls();
   }
   if (controllerChoice->GetSelection() != wxNOT_FOUND) ShowCurrentFrame();
 }
@@ -153,7 +172,7 @@ void PlayerPanel::OnSlider(wxCommandEvent& /*event*/) {
   MoveToSliderValue(positionSlider->GetValue());
 }
 
-void PlayerPanel::OnSize(wxSizeEvent& /*event*/) { Layout(); }
+void PlayerPanel::OnSize(wxSizeEvent& /*event*/) { LayOutControls(); }
 
 void PlayerPanel::OnChoice(wxCommandEvent& /*event*/) {
   const int selected = controllerChoice->GetSelection();

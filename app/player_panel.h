@@ -16,11 +16,14 @@ class wxStaticBox;
 // "Play", "||", ">", ">>" and a speed spin control in percent (0..400).
 // What these do to the controller is PlayerStrip's (app/player_strip.h).
 //
-// Layout by constraints, redone whenever the strip's size changes: the slider
-// fills the left three quarters of the upper half, the boxed choice stands at
-// the right edge, and one row of buttons and the spin control runs under the
-// slider from its left edge, 5 pixels apart. The strip and the slider are
-// white.
+// Layout, redone whenever the strip's size changes, at the controls' best
+// heights: the slider at the top left, three quarters of the strip wide and
+// as tall as it needs (less when the strip is too short: the row below keeps
+// its height); the boxed choice at the right edge, a fifth of the strip wide
+// or as wide as its label and its choice at its best width need; one row of
+// buttons and the spin control (at its best width) under the slider from its
+// left edge, 5 pixels apart, the buttons sharing the slider's width up to
+// their best width. The strip and the slider are white.
 //
 // Every frame, UpdateControls refills the choice when MotionControllerMap has
 // grown (keeping the selected name; with nothing selected the first item is
@@ -50,7 +53,8 @@ class PlayerPanel : public ControlPanel, public PlayerStrip {
  private:
   // Stops the controller and shows the slider's frame.
   void OnSlider(wxCommandEvent& event);
-  // Lays the controls out by their constraints.
+  // Places the controls for the strip's present size (see above).
+  void LayOutControls();
   void OnSize(wxSizeEvent& event);
   // Makes the selected controller current and sets the slider's range and
   // value and the spin value from it.

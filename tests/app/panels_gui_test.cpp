@@ -4,55 +4,34 @@
 // the GUI library fails the running test. Where the controls stand is what
 // the end-to-end test of the panels finds them by.
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/frame.h>
+#include <wx/panel.h>
 #include <wx/slider.h>
 #include <wx/spinctrl.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "app/camera_controls.h"
 #include "app/camera_panel.h"
+#include "app/control_keys.h"
 #include "app/player_panel.h"
 #include "core/console_variable.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
+#include "tests/support/gui_app.h"
 #include "tests/support/skip.h"
 #include "world/camera.h"
 
 namespace {
-
-// The GUI library, started at the first use; false without a display.
-bool guitest_Started() {
-  static const bool started = [] {
-    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
-                          const wxString& msg) {
-      ADD_FAILURE_AT(file.utf8_str(), line)
-          << "wxWidgets assertion in " << func.utf8_string() << "(): " << cond.utf8_string() << " " << msg.utf8_string();
-    });
-    static int argc = 1;
-    static char program[] = "panels_gui_tests";
-    static char* argv[] = {program, nullptr};
-    wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) return false;
-    std::atexit([] {
-      wxTheApp->OnExit();
-      wxEntryCleanup();
-    });
-    return true;
-  }();
-  return started;
-}
 
 // A frame of its own per test; destroying it destroys the panels, which must
 // leave the list of control panels.
 class PanelsGuiTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!guitest_Started()) TAVRIN_SKIP_TEST("no X display to build windows on; test skipped");
+    if (!StartGuiLibrary()) TAVRIN_SKIP_TEST("no X display to build windows on; test skipped");
     frame_ = new wxFrame(nullptr, wxID_ANY, "panels");
   }
   void TearDown() override {
@@ -106,13 +85,15 @@ TEST_F(PanelsGuiTest, PlayerStripFollowsTheControllerMapAndDrivesTheChosenContro
   EXPECT_EQ(shown(), (std::vector<int>{1, 30, 1, 50}));
   // A controller registered later is listed; the user's choice stays, by
   // name, though the new name sorts before it.
-  Motion earlyMotion("aardvark", 10, 0);
+  Motion earlyMotion("aardvark_and_a_long_name", 10, 0);
   MotionController early(&earlyMotion, 0, 1.0f);
   walk.currentFrame = 3;
   strip->UpdateControls();
   EXPECT_EQ(strip->controllerChoice->GetCount(), 3u);
   EXPECT_EQ(strip->controllerChoice->GetStringSelection(), "walk");
   EXPECT_EQ(shown(), (std::vector<int>{1, 30, 4, 50}));
+  // The choice widens with its longest name.
+  EXPECT_GE(strip->controllerChoice->GetSize().x, strip->controllerChoice->GetBestSize().x);
   delete strip;  // before its controllers
 }
 
@@ -147,6 +128,48 @@ TEST_F(PanelsGuiTest, CameraPageSetsTheCameraAndFollowsItsVariables) {
             std::vector<int>({43, 100, 0}));
   delete page;
   g_camera = nullptr;
+}
+
+TEST_F(PanelsGuiTest, AFocusedControlKeepsTheKeysItUses) {
+  auto* panel = new wxPanel(frame_);
+  auto* spin = new wxSpinCtrl(panel, 9, "", wxDefaultPosition, wxDefaultSize, wxSP_ARROW_KEYS, 0, 400, 100);
+  auto* slider = new wxSlider(panel, 2, 0, 0, 100);
+  const wxString items[] = {"FREEROAM", "TRACKENTITY"};
+  auto* choice = new wxChoice(panel, 0, wxDefaultPosition, wxDefaultSize, 2, items);
+  auto* button = new wxButton(panel, 8, "Play");
+  // Per key: kept by the spin control, the slider, the choice, the button,
+  // the panel (not a control).
+  const struct {
+    int key;
+    bool alt;
+    std::vector<bool> kept;
+  } cases[] = {
+      {'1', false, {true, false, false, false, false}},
+      {WXK_NUMPAD4, false, {true, false, false, false, false}},
+      {'-', false, {true, false, false, false, false}},
+      {WXK_BACK, false, {true, false, false, false, false}},
+      {WXK_RETURN, false, {true, false, true, true, false}},
+      {WXK_NUMPAD_ENTER, false, {true, false, true, true, false}},
+      {WXK_LEFT, false, {true, true, true, true, false}},
+      {WXK_NUMPAD_UP, false, {true, true, true, true, false}},
+      {WXK_TAB, false, {true, true, true, true, false}},
+      {WXK_PAGEUP, false, {true, true, true, false, false}},
+      {WXK_SPACE, false, {false, false, true, true, false}},
+      {'A', false, {false, false, false, false, false}},
+      {'`', false, {false, false, false, false, false}},
+      {'X', true, {false, false, false, false, false}},
+      {WXK_RETURN, true, {false, false, false, false, false}},
+  };
+  const wxWindow* windows[] = {spin, slider, choice, button, panel};
+  for (const auto& c : cases) {
+    std::vector<bool> kept;
+    for (const wxWindow* window : windows) kept.push_back(ControlKeepsKey(window, c.key, c.alt));
+    EXPECT_EQ(kept, c.kept) << "key " << c.key << (c.alt ? " with Alt" : "");
+  }
+  EXPECT_FALSE(ControlKeepsKey(nullptr, '1', false));
+  EXPECT_TRUE(IsArrowKey(WXK_RIGHT));
+  EXPECT_TRUE(IsArrowKey(WXK_NUMPAD_DOWN));
+  EXPECT_FALSE(IsArrowKey(WXK_HOME));
 }
 
 }  // namespace

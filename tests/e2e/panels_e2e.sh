@@ -150,10 +150,12 @@ note "camera page: FREEROAM, arrow keys"
 page_top=$(column_colours $((view_x + 640 + 60)) "$view_y" 100 |
   awk -v base="$view_y" '$1 == "#3584E4" { last = NR - 1 } END { if (last != "") print base + last + 1 }')
 [[ -n "$page_top" ]] || fail "no selected notebook tab"
+# Its background is white or the theme's light grey, right of the sash.
 page_left=$(row_colours $((page_top + 8)) $((view_x + 640)) 60 |
-  awk -v base=$((view_x + 640)) '$1 == "#FFFFFF" && left == "" { left = base + NR - 1 } END { print left }')
+  awk -v base=$((view_x + 640)) '($1 == "#FFFFFF" || $1 == "#F6F5F4") && left == "" { left = base + NR - 1 } END { print left }')
 [[ -n "$page_left" ]] || fail "no notebook page"
-# The mode choice at (14, 25) in the page; "FREEROAM" is the first item.
+# The mode choice in the page's column, under the box's label; "FREEROAM" is
+# the first item.
 click_at $((page_left + 14 + 45)) $((page_top + 25 + 12))
 sleep 0.5
 press Home Return

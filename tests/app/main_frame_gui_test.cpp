@@ -1,0 +1,165 @@
+// The whole main window built and shown on the X display (Xvfb in the test
+// command), with the engine started as the program starts it: where the
+// panels' controls stand at the window's sizes, and where the keyboard is
+// when the window opens. An assertion of the GUI library fails the running
+// test.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <wx/choice.h>
+#include <wx/notebook.h>
+#include <wx/spinctrl.h>
+#include <wx/statbox.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/app_globals.h"
+#include "app/camera_panel.h"
+#include "app/control_panel.h"
+#include "app/gl_view.h"
+#include "app/main_frame.h"
+#include "app/motions_panel.h"
+#include "app/player_panel.h"
+#include "tests/support/gui_app.h"
+#include "tests/support/skip.h"
+
+// After the other headers: X11's macros (None, Status) would clash.
+#include <X11/Xlib.h>
+
+// The program's application object defines it; this test has its own.
+MainFrame* g_mainFrame = nullptr;
+
+namespace {
+
+// The main frame as the program builds it ("Tavrin v1" at (50, 50), 800 x
+// 630, the engine started inside), shown, with the pointer away from it: the
+// pointer over the 3-D view would give it the focus by itself.
+class MainFrameGuiTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!StartGuiLibrary()) TAVRIN_SKIP_TEST("no X display to build windows on; test skipped");
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, DisplayWidth(display, 0) - 1,
+                 DisplayHeight(display, 0) - 1);
+    XCloseDisplay(display);
+    frame_ = new MainFrame("Tavrin v1", wxPoint(50, 50), wxSize(800, 630));
+    frame_->Show(true);
+    g_mainFrame = frame_;
+    RunGuiEventLoop(500);
+  }
+  void TearDown() override {
+    if (frame_ == nullptr) return;
+    g_mainFrame = nullptr;
+    frame_->Destroy();
+    RunGuiEventLoop(100);
+    GlobalShutdown();
+  }
+
+  // Resizes the frame and lets the splitters, the notebook and the panels
+  // follow.
+  void ResizeTo(const wxSize& size) {
+    frame_->SetSize(size);
+    RunGuiEventLoop(300);
+  }
+
+  MainFrame* frame_ = nullptr;
+};
+
+std::string mainframe_Describe(const wxWindow* control) {
+  const wxRect r = control->GetRect();
+  return wxString(control->GetClassInfo()->GetClassName()).utf8_string() + " \"" + control->GetLabel().utf8_string() +
+         "\" at " + std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+         std::to_string(r.height);
+}
+
+// The checks that every panel passes at every size: its controls lie inside
+// it and do not overlap one another (a static box and the controls inside
+// it aside), and every choice and spin control is at least its best height.
+void mainframe_CheckPanel(const wxWindow* panel, const std::string& where) {
+  SCOPED_TRACE(where);
+  const wxRect inside(wxPoint(0, 0), panel->GetClientSize());
+  std::vector<const wxWindow*> controls;
+  for (const wxWindow* child : panel->GetChildren()) {
+    if (child->IsShown()) controls.push_back(child);
+  }
+  ASSERT_GE(controls.size(), 2u);
+  for (const wxWindow* control : controls) {
+    EXPECT_TRUE(inside.Contains(control->GetRect())) << mainframe_Describe(control) << " reaches out of the panel, "
+                                                     << inside.width << "x" << inside.height;
+    if (dynamic_cast<const wxChoice*>(control) != nullptr || dynamic_cast<const wxSpinCtrl*>(control) != nullptr) {
+      EXPECT_GE(control->GetSize().y, control->GetBestSize().y) << mainframe_Describe(control);
+    }
+  }
+  for (size_t i = 0; i < controls.size(); ++i) {
+    for (size_t j = i + 1; j < controls.size(); ++j) {
+      const wxWindow* a = controls[i];
+      const wxWindow* b = controls[j];
+      const bool boxed = (dynamic_cast<const wxStaticBox*>(a) != nullptr && a->GetRect().Contains(b->GetRect())) ||
+                         (dynamic_cast<const wxStaticBox*>(b) != nullptr && b->GetRect().Contains(a->GetRect()));
+      if (!boxed) {
+        EXPECT_FALSE(a->GetRect().Intersects(b->GetRect()))
+            << mainframe_Describe(a) << " overlaps " << mainframe_Describe(b);
+      }
+    }
+  }
+}
+
+// A choice of a notebook page shows its longest item whole when the page
+// leaves room for it (its best width, its margins in its box and the
+// column's margins); on a narrower page it takes all the room there is.
+void mainframe_CheckPageChoice(const wxWindow* page, const wxChoice* choice, const std::string& where) {
+  const int needed = PageColumnLeft() + 2 * kChoiceInset + choice->GetBestSize().x + kPageGap;
+  const int room = page->GetClientSize().x;
+  std::cout << where << ": choice \"" << choice->GetStringSelection().utf8_string() << "\" best width "
+            << choice->GetBestSize().x << ", whole on a page at least " << needed << " wide; the page is " << room
+            << " wide (notebook pane " << page->GetParent()->GetSize().x << "), the choice " << choice->GetSize().x
+            << "\n";
+  if (room >= needed) {
+    EXPECT_GE(choice->GetSize().x, choice->GetBestSize().x) << where;
+  } else {
+    EXPECT_EQ(choice->GetRect().GetRight() + 1, room - kPageGap - kChoiceInset) << where;
+  }
+}
+
+void mainframe_CheckAll(MainFrame* frame, const std::string& size) {
+  SCOPED_TRACE("frame " + size);
+  frame->notebook->SetSelection(0);
+  RunGuiEventLoop(100);
+  mainframe_CheckPanel(frame->motionsPanel, "Motions page");
+  mainframe_CheckPageChoice(frame->motionsPanel, frame->motionsPanel->motionChoice, size + " Motions page");
+  frame->notebook->SetSelection(1);
+  RunGuiEventLoop(100);
+  mainframe_CheckPanel(frame->cameraPanel, "Camera page");
+  for (const wxChoice* choice : {frame->cameraPanel->stateChoice, frame->cameraPanel->entityChoice}) {
+    mainframe_CheckPageChoice(frame->cameraPanel, choice, size + " Camera page");
+  }
+  mainframe_CheckPanel(frame->playerPanel, "player strip");
+  const wxChoice* controllers = frame->playerPanel->controllerChoice;
+  EXPECT_GE(controllers->GetSize().x, controllers->GetBestSize().x) << mainframe_Describe(controllers);
+}
+
+TEST_F(MainFrameGuiTest, PanelsKeepTheirControlsApartAtEverySize) {
+  mainframe_CheckAll(frame_, "800x630");
+  // The client area that a window manager's decorations leave at 800 x 630.
+  ResizeTo(wxSize(798, 605));
+  mainframe_CheckAll(frame_, "798x605");
+  ResizeTo(wxSize(1100, 800));
+  mainframe_CheckAll(frame_, "1100x800");
+  // A notebook pane too narrow for "TRACKENTITY".
+  ResizeTo(wxSize(770, 630));
+  mainframe_CheckAll(frame_, "770x630");
+  // Controls do not grow with the strip: a taller strip leaves the choice
+  // at its best height.
+  EXPECT_EQ(frame_->playerPanel->controllerChoice->GetSize().y, frame_->playerPanel->controllerChoice->GetBestSize().y);
+}
+
+TEST_F(MainFrameGuiTest, TheViewHasTheKeyboardWhenTheWindowOpens) {
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(frame_->GetHandle()));
+  EXPECT_EQ(focus, frame_->glView->GetHandle()) << "the focus is on a " << (focus ? G_OBJECT_TYPE_NAME(focus) : "null");
+  EXPECT_EQ(frame_->notebook->GetSelection(), 1);
+}
+
+}  // namespace
