@@ -21,17 +21,45 @@ constexpr int kPlayerGap = 5;
 constexpr int kSliderWidthShare = 75;
 constexpr int kBoxWidthShare = 20;
 
-// The frame number beside the trough rather than above it: the strip is
-// short, and the trough and its knob come first. The library's slider is a
-// box holding the GTK scale and, under it, the range labels.
-void playerpanel_ValueBesideTrough(wxSlider* slider) {
-  GtkWidget* box = slider->GetHandle();
-  if (!GTK_IS_CONTAINER(box)) return;
-  GList* children = gtk_container_get_children(GTK_CONTAINER(box));
+// The strip is short: one row holds the whole slider, the first frame's
+// label, the frame number beside the trough and the last frame's label, in
+// place of the trough with the number above it and the range labels under
+// it. The library's slider is a box holding the GTK scale and, under it, a
+// box of the two range labels.
+void playerpanel_OneRowSlider(wxSlider* slider) {
+  GtkWidget* outer = slider->GetHandle();
+  if (!GTK_IS_BOX(outer)) return;
+  GtkWidget* scale = nullptr;
+  GtkWidget* labels = nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(outer));
   for (GList* child = children; child != nullptr; child = child->next) {
-    if (GTK_IS_SCALE(child->data)) gtk_scale_set_value_pos(GTK_SCALE(child->data), GTK_POS_LEFT);
+    if (GTK_IS_SCALE(child->data)) {
+      scale = GTK_WIDGET(child->data);
+    } else if (GTK_IS_BOX(child->data)) {
+      labels = GTK_WIDGET(child->data);
+    }
   }
   g_list_free(children);
+  if (scale == nullptr) return;
+  gtk_scale_set_value_pos(GTK_SCALE(scale), GTK_POS_LEFT);
+  if (labels != nullptr) {
+    GList* ends = gtk_container_get_children(GTK_CONTAINER(labels));
+    // The first label, a space that grows, the last label.
+    GtkWidget* first = g_list_length(ends) >= 2 ? GTK_WIDGET(ends->data) : nullptr;
+    g_list_free(ends);
+    if (first != nullptr) {
+      gtk_orientable_set_orientation(GTK_ORIENTABLE(outer), GTK_ORIENTATION_HORIZONTAL);
+      // The first frame's label before the trough, the last frame's after it.
+      g_object_ref(first);
+      gtk_container_remove(GTK_CONTAINER(labels), first);
+      gtk_box_pack_start(GTK_BOX(outer), first, FALSE, FALSE, 0);
+      gtk_box_reorder_child(GTK_BOX(outer), first, 0);
+      g_object_unref(first);
+      gtk_box_set_child_packing(GTK_BOX(outer), scale, TRUE, TRUE, 0, GTK_PACK_START);
+      gtk_box_set_child_packing(GTK_BOX(outer), labels, FALSE, FALSE, 0, GTK_PACK_START);
+      gtk_box_set_spacing(GTK_BOX(outer), 4);
+    }
+  }
   slider->InvalidateBestSize();
 }
 
@@ -58,7 +86,7 @@ PlayerPanel::PlayerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
                                 wxSL_LABELS, wxDefaultValidator, "slider");
   SetBackgroundColour(*wxWHITE);
   positionSlider->SetBackgroundColour(*wxWHITE);
-  playerpanel_ValueBesideTrough(positionSlider);
+  playerpanel_OneRowSlider(positionSlider);
 
   controllerBox = new wxStaticBox(this, wxID_ANY, "Select Motion Controller", wxDefaultPosition,
                                   wxDefaultSize, 0, "groupBox");
@@ -113,9 +141,9 @@ void PlayerPanel::LayOutControls() {
                             choiceBest.y);
 
   // The row under the slider, from its left edge, at the controls' best
-  // height, its bottom kPlayerGap above the strip's; the buttons share what
-  // the slider's width leaves beside the spin control, up to their best
-  // width and no narrower than GTK draws them.
+  // height, its bottom at most kPlayerGap above the strip's; the buttons
+  // share what the slider's width leaves beside the spin control, up to their
+  // best width and no narrower than GTK draws them.
   const wxSize spinBest = speedSpin->GetBestSize();
   int rowHeight = spinBest.y;
   int narrowest = 1;
@@ -125,14 +153,17 @@ void PlayerPanel::LayOutControls() {
   }
   const int sliderWidth = std::max(std::min(strip.x * kSliderWidthShare / 100, boxLeft - 2 * kPlayerGap),
                                    NarrowestWidth(positionSlider));
-  const int sliderHeight =
-      std::max(std::min(strip.y - 2 * kPlayerGap - rowHeight, positionSlider->GetBestSize().y), 1);
-  positionSlider->SetSize(kPlayerGap, kPlayerGap, sliderWidth, sliderHeight);
+  // The slider and the row take their best heights; in a strip too short
+  // for both and the gaps above and below them, the gaps give way first.
+  const int sliderBest = positionSlider->GetBestSize().y;
+  const int edge = std::clamp((strip.y - rowHeight - sliderBest) / 2, 0, kPlayerGap);
+  const int sliderHeight = std::max(std::min(strip.y - 2 * edge - rowHeight, sliderBest), 1);
+  positionSlider->SetSize(kPlayerGap, edge, sliderWidth, sliderHeight);
 
   const int count = static_cast<int>(sizeof row / sizeof row[0]);
   const int shared = (sliderWidth - spinBest.x - count * kPlayerGap) / count;
   const int buttonWidth = std::max(std::min(shared, row[0]->GetBestSize().x), narrowest);
-  const int rowTop = kPlayerGap + sliderHeight;
+  const int rowTop = edge + sliderHeight;
   int x = kPlayerGap;
   for (wxButton* button : row) {
     button->SetSize(x, rowTop, buttonWidth, rowHeight);

@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 #include <wx/choice.h>
 #include <wx/notebook.h>
+#include <wx/slider.h>
 #include <wx/spinctrl.h>
 #include <wx/statbox.h>
 
@@ -77,7 +78,8 @@ std::string mainframe_Describe(const wxWindow* control) {
 
 // The checks that every panel passes at every size: its controls lie inside
 // it and do not overlap one another (a static box and the controls inside
-// it aside), and every choice and spin control is at least its best height.
+// it aside), and every choice, spin control and slider is at least its best
+// height (a slider any shorter cuts off its range labels).
 void mainframe_CheckPanel(const wxWindow* panel, const std::string& where) {
   SCOPED_TRACE(where);
   const wxRect inside(wxPoint(0, 0), panel->GetClientSize());
@@ -89,7 +91,8 @@ void mainframe_CheckPanel(const wxWindow* panel, const std::string& where) {
   for (const wxWindow* control : controls) {
     EXPECT_TRUE(inside.Contains(control->GetRect())) << mainframe_Describe(control) << " reaches out of the panel, "
                                                      << inside.width << "x" << inside.height;
-    if (dynamic_cast<const wxChoice*>(control) != nullptr || dynamic_cast<const wxSpinCtrl*>(control) != nullptr) {
+    if (dynamic_cast<const wxChoice*>(control) != nullptr || dynamic_cast<const wxSpinCtrl*>(control) != nullptr ||
+        dynamic_cast<const wxSlider*>(control) != nullptr) {
       EXPECT_GE(control->GetSize().y, control->GetBestSize().y) << mainframe_Describe(control);
     }
   }

@@ -60,13 +60,15 @@ find_buttons() {
   ((${#button_x[@]} >= 7)) || fail "found ${#button_x[@]} controls in the strip's button row, not 7 buttons"
 }
 
-# Sets trough_y: the row of the frame slider (the upper half of the strip)
-# that the longest run of coloured pixels crosses.
+# Sets trough_y: the row of the frame slider (the strip's upper part) that
+# the longest unbroken run of coloured pixels crosses: the trough, where the
+# buttons' edges under it are broken by the gaps between them.
 find_trough() {
   local y best=0 count
   trough_y=""
-  for ((y = strip_top + 5; y < strip_top + (strip_bottom - strip_top) / 2 + 5; y++)); do
-    count=$(row_colours "$y" 5 $((frame_w * 3 / 4 - 10)) | grep -vc "^#FFFFFF$" || true)
+  for ((y = strip_top + 5; y < row_y; y++)); do
+    count=$(row_colours "$y" 5 $((frame_w * 3 / 4 - 10)) |
+      awk '$1 == "#FFFFFF" { run = 0; next } { if (++run > longest) longest = run } END { print longest + 0 }')
     if ((count > best)); then best=$count trough_y=$y; fi
   done
   [[ -n "$trough_y" ]] || fail "no frame slider in the strip"
@@ -132,7 +134,11 @@ third=$(slider_fill)
 click_at "${button_x[2]}" "$row_y"  # "[]": the knob back at the left end
 sleep 0.5
 frame_shot
-knob=$(row_colours "$trough_y" 0 $((frame_w * 3 / 4)) | awk '$1 != "#FFFFFF" && knob == "" { knob = NR - 1 + 8 } END { print knob }')
+# The knob stands at the left end of the trough's run (the range label and
+# the frame number before it are text, broken by white).
+knob=$(row_colours "$trough_y" 0 $((frame_w * 3 / 4)) |
+  awk '$1 == "#FFFFFF" { run = 0; next }
+       { if (run++ == 0) start = NR - 1; if (run > longest) { longest = run; knob = start + 8 } } END { print knob }')
 middle=$((frame_w * 3 / 8))
 timeout 10 xdotool mousemove --sync --window "$window" "$knob" "$trough_y" mousedown 1 \
   mousemove --sync --window "$window" $((middle / 2)) "$trough_y" \
