@@ -231,7 +231,10 @@ bool TransitionGraph::ImportGraph(const std::string& file) {
     }
     const char* text = block.data();
     RunTasks(threads, [&](int p) {
+      // Piece q starts at the first white space from q / threads of the way
+      // on, so no number is cut.
       const auto edge = [&](int q) {
+        if (q == 0) return size_t{0};
         size_t at = usable * static_cast<size_t>(q) / static_cast<size_t>(threads);
         while (at < usable && !file_Space(text[at])) ++at;
         return at;
