@@ -41,7 +41,7 @@ namespace {
 constexpr size_t kPieceEdges = size_t{1} << 16;
 
 // The reader's block; it grows only for a node whose text is longer.
-constexpr size_t kBlockBytes = size_t{16} << 20;
+constexpr size_t kBlockBytes = size_t{8} << 20;
 
 // Appends node k's two lines. Numbers as the C locale's printf writes them:
 // integers plainly, weights as "%g" (six significant digits).
@@ -66,23 +66,17 @@ void file_AppendNode(int k, const std::vector<GraphEdge>& edges, std::string* te
 // The white space of the C locale, which separates the numbers.
 bool file_Space(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\v' || c == '\f'; }
 
-// A number's text in the reader's block.
-struct file_Token {
-  uint32_t offset;
-  uint32_t length;
-};
-
-// The tokens of text[begin, end), in order; begin and end lie on white space
-// or at the block's ends.
-void file_Tokenize(const char* text, size_t begin, size_t end, std::vector<file_Token>* tokens) {
+// Where each number of text[begin, end) starts in the reader's block, in
+// order; begin and end lie on white space or at the block's ends. A number
+// ends at the next white space or at the end of what the block holds whole.
+void file_Tokenize(const char* text, size_t begin, size_t end, std::vector<uint32_t>* tokens) {
   tokens->clear();
   size_t i = begin;
   for (;;) {
     while (i < end && file_Space(text[i])) ++i;
     if (i == end) return;
-    const size_t start = i;
+    tokens->push_back(static_cast<uint32_t>(i));
     while (i < end && !file_Space(text[i])) ++i;
-    tokens->push_back(file_Token{static_cast<uint32_t>(start), static_cast<uint32_t>(i - start)});
   }
 }
 
@@ -193,8 +187,8 @@ bool TransitionGraph::ImportGraph(const std::string& file) {
   uint64_t consumed = 0;  // bytes of the file before the block
   bool eof = false;
   bool readError = false;
-  std::vector<std::vector<file_Token>> pieces(static_cast<size_t>(threads));
-  std::vector<file_Token> tokens;
+  std::vector<std::vector<uint32_t>> pieces(static_cast<size_t>(threads));
+  std::vector<uint32_t> tokens;
   std::vector<file_Node> whole;
   std::vector<size_t> bounds(static_cast<size_t>(threads) + 1);
   std::vector<file_Fault> faults(static_cast<size_t>(threads));
@@ -242,10 +236,12 @@ bool TransitionGraph::ImportGraph(const std::string& file) {
       file_Tokenize(text, edge(p), edge(p + 1), &pieces[static_cast<size_t>(p)]);
     });
     tokens.clear();
-    for (const std::vector<file_Token>& piece : pieces) tokens.insert(tokens.end(), piece.begin(), piece.end());
+    for (const std::vector<uint32_t>& piece : pieces) tokens.insert(tokens.end(), piece.begin(), piece.end());
+    const char* const numbersEnd = text + usable;
     const auto span = [&](size_t t, const char** begin, const char** end) {
-      *begin = text + tokens[t].offset;
-      *end = *begin + tokens[t].length;
+      *begin = text + tokens[t];
+      *end = *begin;
+      while (*end != numbersEnd && !file_Space(**end)) ++*end;
     };
 
     size_t t = 0;
@@ -300,7 +296,7 @@ bool TransitionGraph::ImportGraph(const std::string& file) {
       if (needed > tokens.size() - t - 2) {
         // Each edge takes four bytes at least ("0 0 "): a count that the
         // rest of the file cannot hold is a short file.
-        const uint64_t left = (filled - (tokens[t + 1].offset + tokens[t + 1].length)) +
+        const uint64_t left = (filled - static_cast<size_t>(end - text)) +
                               (fileSize > consumed + filled ? fileSize - consumed - filled : 0);
         if (4 * static_cast<uint64_t>(edges) > left + 1) headerFault = true;
         break;
@@ -326,11 +322,12 @@ bool TransitionGraph::ImportGraph(const std::string& file) {
         edges.reserve(static_cast<size_t>(whole[w].edges));
         for (int e = 0; e < whole[w].edges; ++e) {
           const size_t at = whole[w].token + 2 * static_cast<size_t>(e);
-          const char* text0 = text + tokens[at].offset;
-          const char* text1 = text + tokens[at + 1].offset;
+          const char *target, *targetEnd, *weight, *weightEnd;
+          span(at, &target, &targetEnd);
+          span(at + 1, &weight, &weightEnd);
           GraphEdge edge{0, 0.0f};
-          if (!file_ParseInt(text0, text0 + tokens[at].length, &edge.target) ||
-              !file_ParseFloat(text1, text1 + tokens[at + 1].length, &edge.weight)) {
+          if (!file_ParseInt(target, targetEnd, &edge.target) ||
+              !file_ParseFloat(weight, weightEnd, &edge.weight)) {
             fault = file_Fault{true, w, false, 0};
             return;
           }
@@ -362,7 +359,7 @@ bool TransitionGraph::ImportGraph(const std::string& file) {
       break;
     }
     // What is not yet read whole moves to the front of the block.
-    const size_t keep = t < tokens.size() ? tokens[t].offset : usable;
+    const size_t keep = t < tokens.size() ? tokens[t] : usable;
     std::memmove(block.data(), block.data() + keep, filled - keep);
     filled -= keep;
     consumed += keep;
