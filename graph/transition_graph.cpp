@@ -250,15 +250,17 @@ void graph_EvaluateBlock(const graph_RowBlock& block, const PairScorer& scorer, 
 
 // Blocks per thread that the walk may fill before the comparisons have taken
 // them: the walk never runs further ahead, whatever the motion's length.
-constexpr int kBlocksPerThread = 2;
+constexpr int kBlocksPerThread = 4;
 
 // Builds the edges of an n-frame motion's nodes with a window of w frames
 // (w >= 0); false when a stop was asked for (the edges are then partly
 // made). This thread walks the candidate pairs into a fixed set of blocks
-// and queues them; the other threads compare queued blocks, each block on one
-// thread, and hand them back for the walk to fill again. When every block is
-// queued, this thread compares one itself; once the walk is done it compares
-// what is left with the others. The first pair is compared through
+// and queues them; one thread per processor compares queued blocks, each
+// block on one thread, and hands them back for the walk to fill again. The
+// walk costs a small part of a comparison, so this thread mostly waits for a
+// block to fill. With one thread (or none to be had besides this one) this
+// thread compares a queued block itself whenever no block is free. Once the
+// walk is done it compares what is left with the others. The first pair is compared through
 // EvaluateTransition, which writes the metric's threshold and loads what the
 // metric reads, as the run of such calls that the rules describe would; a
 // PairScorer then gives the same scores for all pairs, on any thread.
@@ -308,7 +310,7 @@ bool graph_Generate(MotionController* owner, const Motion& motion, int n, double
     }
   };
   std::vector<std::thread> helpers;
-  for (int t = 1; t < threads; ++t) {
+  for (int t = threads > 1 ? 0 : 1; t < threads; ++t) {
     try {
       helpers.emplace_back(work, t);
     } catch (const std::system_error&) {
@@ -326,7 +328,7 @@ bool graph_Generate(MotionController* owner, const Motion& motion, int n, double
     graph_RowBlock* mine = nullptr;
     {
       std::unique_lock<std::mutex> lock(mutex);
-      returned.wait(lock, [&] { return !spare.empty() || !queue.empty(); });
+      returned.wait(lock, [&] { return !spare.empty() || (helpers.empty() && !queue.empty()); });
       if (!spare.empty()) {
         block = spare.back();
         spare.pop_back();
