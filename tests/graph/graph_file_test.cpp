@@ -32,36 +32,41 @@ class GraphFileTest : public GraphFixture {
 };
 
 TEST_F(GraphFileTest, LargeGraphsRoundTripThroughEveryBlockAndThreadCount) {
-  // 2 500 nodes of up to 600 edges, weights over many magnitudes and both
-  // signs: about 14 MB of text, more than one block of the reader and many
+  // 3 000 nodes of up to 400 edges, weights over many magnitudes and both
+  // signs: about 9 MB of text, more than one block of the reader and many
   // pieces of the writer.
-  const int n = 2500;
+  const int n = 3000;
   FileGraph& graph = *new FileGraph((new Motion("large", n, 0))->CreateController(0), "large_first.gra");
   std::ostringstream text;
   text.imbue(std::locale::classic());
   std::vector<std::vector<GraphEdge>> read(n);  // what a stream reads back
   text << n << "\r\n";
   uint32_t state = 12345;
+  std::ostringstream one;
+  one.imbue(std::locale::classic());
+  std::istringstream back;
+  back.imbue(std::locale::classic());
   for (int k = 0; k < n; ++k) {
     std::vector<GraphEdge>& edges = graph.GetNode(k)->edges;
     edges.clear();
-    const int count = (k * 37) % 601;
+    const int count = (k * 37) % 401;
     text << k << ' ' << count << "\r\n";
     for (int e = 0; e < count; ++e) {
       state = state * 1664525u + 1013904223u;
       const float weight = std::ldexp(static_cast<float>(state >> 8) / 16777216.0f, static_cast<int>(state % 60) - 40) *
                            (state & 128 ? -1.0f : 1.0f);
       edges.push_back(GraphEdge{static_cast<int>(state % n), weight});
-      std::ostringstream one;
-      one.imbue(std::locale::classic());
+      one.str("");
       one << weight;
       text << edges.back().target << ' ' << one.str() << ' ';
-      GraphEdge back{edges.back().target, 0.0f};
-      std::istringstream(one.str()) >> back.weight;
-      read[k].push_back(back);
+      back.clear();
+      back.str(one.str());
+      read[k].push_back(GraphEdge{edges.back().target, 0.0f});
+      back >> read[k].back().weight;
     }
     text << "\r\n";
   }
+  ASSERT_GT(text.str().size(), size_t{8} << 20);  // the reader's block
   GraphNode* written = graph.nodes;
   for (int threads : {1, 3, 0}) {
     SetGenerationThreads(threads);
