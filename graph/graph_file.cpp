@@ -13,7 +13,7 @@
 #include <emmintrin.h>
 #endif
 
-#include <atomic>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -211,8 +211,12 @@ bool TransitionGraph::ImportGraph(const std::string& file) {
     return false;
   }
 
-  const int threads = GraphThreads();
-  std::vector<char> block(kBlockBytes);
+  // A small file is read in one block of its own size, on as many threads
+  // as it has megabytes.
+  const uint64_t perThread = uint64_t{1} << 20;
+  const int threads =
+      static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(GraphThreads()), fileSize / perThread + 1));
+  std::vector<char> block(fileSize < kBlockBytes ? static_cast<size_t>(fileSize) + 4096 : kBlockBytes);
   size_t filled = 0;     // bytes in the block
   uint64_t consumed = 0;  // bytes of the file before the block
   bool eof = false;

@@ -266,7 +266,8 @@ constexpr int kBlocksPerThread = 4;
 // PairScorer then gives the same scores for all pairs, on any thread.
 bool graph_Generate(MotionController* owner, const Motion& motion, int n, double w, GraphNode* nodes) {
   graph_Scan scan(motion, n, w, &GraphRandom());
-  const int threads = GraphThreads();
+  // No more threads than blocks of rows.
+  const int threads = std::min(GraphThreads(), n / kRowsPerBlock + 1);
   std::vector<graph_RowBlock> blocks(static_cast<size_t>(kBlocksPerThread * threads + 1));
   // Rows without targets have nothing to compare.
   bool more = true;
