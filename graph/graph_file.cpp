@@ -185,7 +185,7 @@ bool TransitionGraph::ExportGraph(const std::string& file) {
       for (size_t size = 0; k < n && size < kPieceEdges; ++k) size += nodes[k].edges.size() + 2;
       bounds[static_cast<size_t>(++count)] = k;
     }
-    RunTasks(count, [&](int p) {
+    RunOnThreads(count, [&](int p) {
       std::string& piece = pieces[static_cast<size_t>(p)];
       piece.clear();
       for (int q = bounds[static_cast<size_t>(p)]; q < bounds[static_cast<size_t>(p) + 1]; ++q) {
@@ -258,7 +258,7 @@ bool TransitionGraph::ImportGraph(const std::string& file) {
       }
     }
     const char* text = block.data();
-    RunTasks(threads, [&](int p) {
+    RunOnThreads(threads, [&](int p) {
       // Piece q starts at the first white space from q / threads of the way
       // on, so no number is cut.
       const auto edge = [&](int q) {
@@ -339,7 +339,7 @@ bool TransitionGraph::ImportGraph(const std::string& file) {
       while (node < whole.size() && whole[node].token < goal) ++node;
       bounds[p] = p == static_cast<size_t>(threads) ? whole.size() : node;
     }
-    RunTasks(threads, [&](int p) {
+    RunOnThreads(threads, [&](int p) {
       file_Fault& fault = faults[static_cast<size_t>(p)];
       fault = file_Fault();
       for (size_t w = bounds[static_cast<size_t>(p)]; w < bounds[static_cast<size_t>(p) + 1]; ++w) {

@@ -9,7 +9,7 @@
 // processor.
 int GraphThreads();
 
-// Runs task(0) to task(count - 1), each once, task(0) on this thread and the
-// others on threads of their own, and returns when all are done. A task
-// whose thread cannot be started runs on this thread after task(0).
-void RunTasks(int count, const std::function<void(int)>& task);
+// Runs job(0) to job(count - 1), each once, job(0) on this thread and the
+// others on threads of their own, and returns when all are done. A job whose
+// thread cannot be started runs on this thread after job(0).
+void RunOnThreads(int count, const std::function<void(int)>& job);

@@ -372,19 +372,19 @@ int GraphThreads() {
                                  : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-void RunTasks(int count, const std::function<void(int)>& task) {
+void RunOnThreads(int count, const std::function<void(int)>& job) {
   if (count <= 0) return;
   std::vector<std::thread> others;
   int started = 1;
   for (; started < count; ++started) {
     try {
-      others.emplace_back(task, started);
+      others.emplace_back(job, started);
     } catch (const std::system_error&) {
       break;  // no more threads to be had: this one runs the rest
     }
   }
-  task(0);
-  for (int t = started; t < count; ++t) task(t);
+  job(0);
+  for (int t = started; t < count; ++t) job(t);
   for (std::thread& other : others) other.join();
 }
 
@@ -423,7 +423,8 @@ TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
     LogPrintf("GRAPH: %s was generated without joint positions; it is not saved", name.c_str());
     return;
   }
-  if (!TransitionGraph::ExportGraph(file)) {
+  // A stop during the writing leaves no file, and is no error.
+  if (!TransitionGraph::ExportGraph(file) && !StopRequested()) {
     LogPrintf("GRAPH: Error exporting transition graph %s", name.c_str());
   }
 }
