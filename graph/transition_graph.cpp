@@ -8,6 +8,8 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <functional>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -19,6 +21,8 @@
 #include "core/log.h"
 #include "core/name_registry.h"
 #include "core/regular_file.h"
+#include "core/stop_request.h"
+#include "graph/graph_threads.h"
 #include "graph/motion_controller.h"
 #include "graph/pair_scorer.h"
 #include "graph/random_sequence.h"
@@ -163,11 +167,14 @@ class graph_Scan {
     }
   }
 
-  // The next rows into `block`; false, the block untouched, when no row is
-  // left.
+  // The next rows into `block`, which is emptied first (its memory kept);
+  // false when no row is left.
   bool Next(graph_RowBlock* block) {
     // A copy the compiler can keep close at hand in the loop below.
     RandomSequence random = *random_;
+    block->sources.clear();
+    block->first.clear();
+    block->targets.clear();
     bool any = false;
     while (i_ < end_ && block->sources.size() < kRowsPerBlock) {
       if (srcEnd_ - i_ <= tail_) {
@@ -176,10 +183,7 @@ class graph_Scan {
         srcEnd_ = motion_.GetSegmentEnd(i_);
         continue;
       }
-      if (!any) {
-        *block = graph_RowBlock();
-        any = true;
-      }
+      any = true;
       block->sources.push_back(i_);
       block->first.push_back(block->targets.size());
       int tgtEnd = motion_.GetSegmentEnd(0);
@@ -225,91 +229,138 @@ class graph_Scan {
   int srcEnd_;
 };
 
-// Compares the block's pairs and appends those that reach the threshold to
-// their source's node, in candidate order. `scores` is scratch space.
+// Compares the block's pairs and gives each source's node the pairs that
+// reach the threshold, in candidate order, in a vector of just their size.
+// `scores` and `row` are scratch space.
 void graph_EvaluateBlock(const graph_RowBlock& block, const PairScorer& scorer, GraphNode* nodes,
-                         std::vector<float>* scores) {
+                         std::vector<float>* scores, std::vector<GraphEdge>* row) {
   for (size_t r = 0; r < block.sources.size(); ++r) {
     const int i = block.sources[r];
     const int* targets = block.targets.data() + block.first[r];
     const int count = static_cast<int>(block.first[r + 1] - block.first[r]);
     scores->resize(static_cast<size_t>(count));
     scorer.ScoreRow(i, targets, count, scores->data());
+    row->clear();
     for (int c = 0; c < count; ++c) {
-      if (scorer.Reaches((*scores)[c])) nodes[i].edges.push_back(GraphEdge{targets[c], (*scores)[c]});
+      if (scorer.Reaches((*scores)[c])) row->push_back(GraphEdge{targets[c], (*scores)[c]});
     }
+    if (!row->empty()) nodes[i].edges.assign(row->begin(), row->end());
   }
 }
 
+// Blocks per thread that the walk may fill before the comparisons have taken
+// them: the walk never runs further ahead, whatever the motion's length.
+constexpr int kBlocksPerThread = 4;
+
 // Builds the edges of an n-frame motion's nodes with a window of w frames
-// (w >= 0). This thread walks the candidate pairs and hands them on a block
-// at a time; the others (and this one, once the walk is done) compare them,
-// each block on one thread. The first pair is compared through
+// (w >= 0); false when a stop was asked for (the edges are then partly
+// made). This thread walks the candidate pairs into a fixed set of blocks
+// and queues them; one thread per processor compares queued blocks, each
+// block on one thread, and hands them back for the walk to fill again. The
+// walk costs a small part of a comparison, so this thread mostly waits for a
+// block to fill. With one thread (or none to be had besides this one) this
+// thread compares a queued block itself whenever no block is free. Once the
+// walk is done it compares what is left with the others. The first pair is compared through
 // EvaluateTransition, which writes the metric's threshold and loads what the
 // metric reads, as the run of such calls that the rules describe would; a
 // PairScorer then gives the same scores for all pairs, on any thread.
-void graph_Generate(MotionController* owner, const Motion& motion, int n, double w, GraphNode* nodes) {
+bool graph_Generate(MotionController* owner, const Motion& motion, int n, double w, GraphNode* nodes) {
   graph_Scan scan(motion, n, w, &GraphRandom());
-  // Every row has its own source frame, so there are at most n rows in
-  // n / kRowsPerBlock + 1 blocks, and one block more that the walk leaves
-  // untouched when it ends: the vector never grows while other threads read
-  // it.
-  std::vector<graph_RowBlock> blocks(static_cast<size_t>(n) / kRowsPerBlock + 2);
-  size_t scanned = 0;
-  const graph_RowBlock* firstPairs = nullptr;
-  while (firstPairs == nullptr && scan.Next(&blocks[scanned])) {
-    if (!blocks[scanned].targets.empty()) firstPairs = &blocks[scanned];
-    ++scanned;
+  // No more threads than blocks of rows.
+  const int threads = std::min(GraphThreads(), n / kRowsPerBlock + 1);
+  std::vector<graph_RowBlock> blocks(static_cast<size_t>(kBlocksPerThread * threads + 1));
+  // Rows without targets have nothing to compare.
+  bool more = true;
+  while ((more = scan.Next(&blocks[0])) && blocks[0].targets.empty()) {
+    if (StopRequested()) return false;
   }
-  if (firstPairs == nullptr) return;  // no pair to compare
+  if (!more) return true;  // no pair to compare
+  const graph_RowBlock& firstPairs = blocks[0];
   size_t row = 0;
-  while (firstPairs->first[row + 1] == 0) ++row;
-  owner->EvaluateTransition(firstPairs->sources[row], firstPairs->targets[0]);
+  while (firstPairs.first[row + 1] == 0) ++row;
+  owner->EvaluateTransition(firstPairs.sources[row], firstPairs.targets[0]);
   const PairScorer scorer(*owner, g_evalThreshold);
 
   std::mutex mutex;
-  std::condition_variable more;
-  size_t published = scanned;  // blocks that may be compared (under mutex)
-  bool walked = false;         // no block will follow (under mutex)
-  std::atomic<size_t> claimed{0};
-  const auto compare = [&] {
+  std::condition_variable queued;    // a block was queued, or the walk ended
+  std::condition_variable returned;  // a block came back to `spare`
+  std::deque<graph_RowBlock*> queue = {&blocks[0]};
+  std::vector<graph_RowBlock*> spare;
+  for (size_t b = 1; b < blocks.size(); ++b) spare.push_back(&blocks[b]);
+  bool walked = false;
+  std::atomic<bool> stopped{false};
+  const auto compare = [&](graph_RowBlock* block, std::vector<float>* scores, std::vector<GraphEdge>* edges) {
+    if (!stopped.load(std::memory_order_relaxed)) graph_EvaluateBlock(*block, scorer, nodes, scores, edges);
+    const std::lock_guard<std::mutex> lock(mutex);
+    spare.push_back(block);
+    returned.notify_one();
+  };
+  const auto work = [&](int) {
     std::vector<float> scores;
+    std::vector<GraphEdge> edges;
     for (;;) {
-      const size_t b = claimed.fetch_add(1);
+      graph_RowBlock* block = nullptr;
       {
         std::unique_lock<std::mutex> lock(mutex);
-        more.wait(lock, [&] { return b < published || walked; });
-        if (b >= published) return;
+        queued.wait(lock, [&] { return !queue.empty() || walked; });
+        if (queue.empty()) return;
+        block = queue.front();
+        queue.pop_front();
       }
-      graph_EvaluateBlock(blocks[b], scorer, nodes, &scores);
-      blocks[b] = graph_RowBlock();  // its memory serves the next blocks
+      compare(block, &scores, &edges);
     }
   };
-  const int threads = g_generationThreads > 0
-                          ? g_generationThreads
-                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   std::vector<std::thread> helpers;
-  for (int t = 1; t < threads; ++t) {
+  for (int t = threads > 1 ? 0 : 1; t < threads; ++t) {
     try {
-      helpers.emplace_back(compare);
+      helpers.emplace_back(work, t);
     } catch (const std::system_error&) {
       break;  // no more threads to be had: fewer do the work
     }
   }
-  while (scan.Next(&blocks[scanned])) {
+  std::vector<float> scores;
+  std::vector<GraphEdge> edges;
+  for (;;) {
+    if (StopRequested()) {
+      stopped = true;
+      break;
+    }
+    graph_RowBlock* block = nullptr;
+    graph_RowBlock* mine = nullptr;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      returned.wait(lock, [&] { return !spare.empty() || (helpers.empty() && !queue.empty()); });
+      if (!spare.empty()) {
+        block = spare.back();
+        spare.pop_back();
+      } else {
+        mine = queue.front();
+        queue.pop_front();
+      }
+    }
+    if (mine != nullptr) {
+      compare(mine, &scores, &edges);
+      continue;
+    }
+    if (!scan.Next(block)) {
+      const std::lock_guard<std::mutex> lock(mutex);
+      spare.push_back(block);
+      break;
+    }
     {
       const std::lock_guard<std::mutex> lock(mutex);
-      published = ++scanned;
+      queue.push_back(block);
     }
-    more.notify_all();
+    queued.notify_one();
   }
   {
     const std::lock_guard<std::mutex> lock(mutex);
     walked = true;
   }
-  more.notify_all();
-  compare();
+  queued.notify_all();
+  work(0);
   for (std::thread& helper : helpers) helper.join();
+  return !stopped;
 }
 
 // Whether the graph file `file` may no longer match what the motion's graph
@@ -330,6 +381,27 @@ bool graph_FileIsStale(const std::string& file, const Motion& motion) {
 }  // namespace
 
 void SetGenerationThreads(int count) { g_generationThreads = count > 0 ? count : 0; }
+
+int GraphThreads() {
+  return g_generationThreads > 0 ? g_generationThreads
+                                 : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+void RunOnThreads(int count, const std::function<void(int)>& job) {
+  if (count <= 0) return;
+  std::vector<std::thread> others;
+  int started = 1;
+  for (; started < count; ++started) {
+    try {
+      others.emplace_back(job, started);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: this one runs the rest
+    }
+  }
+  job(0);
+  for (int t = started; t < count; ++t) job(t);
+  for (std::thread& other : others) other.join();
+}
 
 TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
     : owner(owner_), nodes(nullptr) {
@@ -353,9 +425,16 @@ TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
               file.c_str(), name.c_str());
   } else if (exists) {
     if (TransitionGraph::ImportGraph(file)) return;
+    if (StopRequested()) return;  // the import was cut short: the program closes
     LogPrintf("GRAPH: Error importing transition graph %s", name.c_str());
   }
   TransitionGraph::GenerateGraph();
+  // A generation cut short by a stop leaves a partial graph: it serves no
+  // later start.
+  if (StopRequested()) {
+    LogPrintf("GRAPH: a stop was asked for; %s is not saved", name.c_str());
+    return;
+  }
   // The position metric without joint positions (no cache, and no skeleton to
   // compute them with) scores every pair 0: such a graph serves this run but
   // is not saved, or later starts would trust it.
@@ -363,7 +442,8 @@ TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
     LogPrintf("GRAPH: %s was generated without joint positions; it is not saved", name.c_str());
     return;
   }
-  if (!TransitionGraph::ExportGraph(file)) {
+  // A stop during the writing leaves no file, and is no error.
+  if (!TransitionGraph::ExportGraph(file) && !StopRequested()) {
     LogPrintf("GRAPH: Error exporting transition graph %s", name.c_str());
   }
 }
@@ -393,7 +473,10 @@ void TransitionGraph::GenerateGraph() {
   // that is not positive would walk the targets backwards for ever: such a
   // graph keeps its nodes without edges.
   const double w = TransitionFrames();
-  if (w >= 0.0) graph_Generate(owner, *motion, n, w, nodes);
+  if (w >= 0.0 && !graph_Generate(owner, *motion, n, w, nodes)) {
+    LogPrintf("GenerateGraph: %s: a stop was asked for; generation ends unfinished", name.c_str());
+    return;
+  }
   LogPrintf("GenerateGraph: done generating %s...", name.c_str());
 }
 

@@ -131,8 +131,9 @@ class CutoffOnlyTransitionGraph : public TransitionGraph {
   void OnTransition(int target) override;
 };
 
-// How many threads GenerateGraph compares frames on: `count`, or one per
-// processor for 0 (the default) and below. Every count gives the same graph.
+// How many threads GenerateGraph compares frames on, and ImportGraph and
+// ExportGraph read and write numbers on: `count`, or one per processor for 0
+// (the default) and below. Every count gives the same graph and file.
 void SetGenerationThreads(int count);
 
 // 1 -> FixedFrameTransitionGraph, 2 -> RandomTransitionGraph with period 175;

@@ -36,21 +36,27 @@ TEST_F(GraphTest, GeneratorFollowsThePlainRulesToTheirBounds) {
   // whole window of 0.25 s (W = 30): the exclusion zone of 90 frames, the
   // clip ends and the last sources meet their bounds exactly.
   transitionTime = 0.25f;
-  MotionController* controller = SwayingClip(900, {500, 900});
-  GraphRandom().Seed(1);
-  FixedFrameTransitionGraph graph(controller);
-  std::srand(1);
-  size_t calls = 0;
-  ExpectRows(graph, testing_support::PlainGenerateGraph(controller, &calls));
-  EXPECT_EQ(GraphRandom().Next(), std::rand());  // the same draws, as many
-  // The last source of each clip leaves its window and one frame more (469
-  // and 869; 870 lies no longer below N - W), the first of the second clip
-  // is 501 (not 500), and the first target above source 200 lies past its
-  // exclusion zone: 291.
-  for (int i : {469, 470, 500, 501, 869, 870}) EXPECT_EQ(graph.GetNode(i)->edges.empty(), i % 10 == 0) << i;
-  int above = 0;
-  for (const GraphEdge& edge : graph.GetNode(200)->edges) above = above == 0 && edge.target > 200 ? edge.target : above;
-  EXPECT_EQ(above, 291);
+  // On one thread the walk and the comparisons take turns over a few blocks;
+  // on more they run side by side: the same graph.
+  for (int threads : {1, 2, 0}) {
+    SetGenerationThreads(threads);
+    MotionController* controller = SwayingClip(900, {500, 900});
+    GraphRandom().Seed(1);
+    FixedFrameTransitionGraph graph(controller);
+    std::srand(1);
+    size_t calls = 0;
+    ExpectRows(graph, testing_support::PlainGenerateGraph(controller, &calls));
+    EXPECT_EQ(GraphRandom().Next(), std::rand());  // the same draws, as many
+    // The last source of each clip leaves its window and one frame more (469
+    // and 869; 870 lies no longer below N - W), the first of the second clip
+    // is 501 (not 500), and the first target above source 200 lies past its
+    // exclusion zone: 291.
+    for (int i : {469, 470, 500, 501, 869, 870}) EXPECT_EQ(graph.GetNode(i)->edges.empty(), i % 10 == 0) << i;
+    int above = 0;
+    for (const GraphEdge& edge : graph.GetNode(200)->edges) above = above == 0 && edge.target > 200 ? edge.target : above;
+    EXPECT_EQ(above, 291);
+  }
+  SetGenerationThreads(0);
   // A window that is not positive, or longer than any motion: no edges.
   for (float never : {-0.004f, 1e30f}) {
     transitionTime = never;
