@@ -8,9 +8,9 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -260,9 +260,9 @@ constexpr int kBlocksPerThread = 4;
 // walk costs a small part of a comparison, so this thread mostly waits for a
 // block to fill. With one thread (or none to be had besides this one) this
 // thread compares a queued block itself whenever no block is free. Once the
-// walk is done it compares what is left with the others. The first pair is compared through
-// EvaluateTransition, which writes the metric's threshold and loads what the
-// metric reads, as the run of such calls that the rules describe would; a
+// walk is done it compares what is left with the others. The first pair is
+// compared through EvaluateTransition, which writes the metric's threshold
+// and loads what the metric reads, as a run of such calls would; a
 // PairScorer then gives the same scores for all pairs, on any thread.
 bool graph_Generate(MotionController* owner, const Motion& motion, int n, double w, GraphNode* nodes) {
   graph_Scan scan(motion, n, w, &GraphRandom());
