@@ -133,6 +133,20 @@ screenshot() {
   timeout 30 import -window "$1" "$2" || fail "screenshot of window $1 failed"
 }
 
+# A screenshot of the whole main window into $work/frame.png.
+frame_shot() { screenshot "$window" "$work/frame.png"; }
+
+# The colours of `count` pixels of frame.png, one "#RRGGBB" a line: of row y
+# from x on (row_colours y x count), or of column x from y on
+# (column_colours x y count). Readers take the whole list: a reader that
+# stopped early would fail the pipeline.
+row_colours() {
+  timeout 30 convert "$work/frame.png" -crop "${3}x1+$2+$1" +repage txt:- | awk 'NR > 1 {print $3}'
+}
+column_colours() {
+  timeout 30 convert "$work/frame.png" -crop "1x${3}+$1+$2" +repage txt:- | awk 'NR > 1 {print $3}'
+}
+
 colour_count() {
   timeout 30 convert "$1" -format "%k" info:
 }

@@ -39,13 +39,6 @@ for _ in $(seq 1 50); do
 done
 
 press() { timeout 10 xdotool key --delay 50 "$@" || fail "cannot press $*"; }
-frame_shot() { screenshot "$window" "$work/frame.png"; }
-row_colours() {
-  timeout 30 convert "$work/frame.png" -crop "${3}x1+$2+$1" +repage txt:- | awk 'NR > 1 {print $3}'
-}
-column_colours() {
-  timeout 30 convert "$work/frame.png" -crop "1x${3}+$1+$2" +repage txt:- | awk 'NR > 1 {print $3}'
-}
 
 # Pixels of the view's lower part (the ground near the camera) that change
 # while Right is held (not Up or Down: they would also recall the console's

@@ -24,18 +24,6 @@ source "$(dirname "$0")/e2e_lib.sh" "$@"
 
 press() { timeout 10 xdotool key --delay 50 "$@" || fail "cannot press $*"; }
 click_at() { pointer_to "$window" "$1" "$2"; timeout 10 xdotool click 1 || fail "cannot click at $1,$2"; }
-frame_shot() { screenshot "$window" "$work/frame.png"; }
-
-# The colours of `count` pixels of frame.png, one "#RRGGBB" a line: of row y
-# from x on (row_colours y x count), or of column x from y on
-# (column_colours x y count). Readers take the whole list: a reader that
-# stopped early would fail the pipeline.
-row_colours() {
-  timeout 30 convert "$work/frame.png" -crop "${3}x1+$2+$1" +repage txt:- | awk 'NR > 1 {print $3}'
-}
-column_colours() {
-  timeout 30 convert "$work/frame.png" -crop "1x${3}+$1+$2" +repage txt:- | awk 'NR > 1 {print $3}'
-}
 
 # Sets strip_top and strip_bottom: the white band under the view, seen in the
 # strip's right margin.
