@@ -2,7 +2,6 @@
 #include "console/console_functions.h"
 
 #include <cerrno>
-#include <cmath>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -139,7 +138,7 @@ const char* ConsoleCharacterCreate(std::vector<std::string>* args) {
                        static_cast<float>(std::atof((*args)[2].c_str())),
                        static_cast<float>(std::atof((*args)[3].c_str())));
     // A character at such a place could never be seen.
-    if (!std::isfinite(position.x) || !std::isfinite(position.y) || !std::isfinite(position.z)) {
+    if (!IsFinite(position)) {
       return "the creation point must be three finite numbers";
     }
   }

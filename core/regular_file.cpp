@@ -66,14 +66,6 @@ bool ReadRegularFile(const std::string& path, std::string* contents) {
   return true;
 }
 
-bool ModifiedBefore(const std::string& file, const std::string& source) {
-  struct stat a;
-  struct stat b;
-  if (stat(file.c_str(), &a) != 0 || stat(source.c_str(), &b) != 0) return false;
-  if (a.st_mtim.tv_sec != b.st_mtim.tv_sec) return a.st_mtim.tv_sec < b.st_mtim.tv_sec;
-  return a.st_mtim.tv_nsec < b.st_mtim.tv_nsec;
-}
-
 namespace {
 
 bool file_Later(const timespec& a, const timespec& b) {

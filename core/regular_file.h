@@ -24,9 +24,6 @@ std::FILE* OpenRegularFile(const std::string& path);
 // when OpenRegularFile refuses it or a read fails; errno tells why.
 bool ReadRegularFile(const std::string& path, std::string* contents);
 
-// True when both files exist and `file` was last modified before `source`.
-bool ModifiedBefore(const std::string& file, const std::string& source);
-
 // True when both files exist and `source` was modified or changed (its
 // status time: a file renamed into place, copied with its old modification
 // time, or whose times were set back) after `file` was last modified: what

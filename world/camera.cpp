@@ -47,10 +47,6 @@ CameraTrackState& camera_State() {
   return state;
 }
 
-bool camera_IsFinite(const Vector3& v) {
-  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
 Vector3 camera_FromSpline(const SplinePoint& p) { return Vector3(p.x(), p.y(), p.z()); }
 
 }  // namespace
@@ -143,8 +139,8 @@ bool Camera::Update() {
     const Vector3 targetPosition = target->position;
     // Without a horizontal offset (a vertical x axis, "camera.hdist" 0) there
     // is no heading to stand behind: the camera stays and only looks.
-    const bool hasHeading = (offset.x != 0.0f || offset.z != 0.0f) && camera_IsFinite(offset);
-    if (hasHeading && camera_IsFinite(targetPosition)) {
+    const bool hasHeading = (offset.x != 0.0f || offset.z != 0.0f) && IsFinite(offset);
+    if (hasHeading && IsFinite(targetPosition)) {
       if (!state.haveOffset) {
         state.lastOffset = offset;
         state.haveOffset = true;
@@ -161,7 +157,7 @@ bool Camera::Update() {
       const Vector3 desired(targetPosition.x + state.lastOffset.x,
                             targetPosition.y + static_cast<float>(g_cameraVDist),
                             targetPosition.z + state.lastOffset.z);
-      if (camera_IsFinite(desired)) {
+      if (IsFinite(desired)) {
         if (Distance(desired, pathEnd) > kCameraReplanDistance ||
             Distance(position, state.lastPathPoint) > kCameraReplanDistance) {
           pathLength = Distance(position, desired);
@@ -183,7 +179,7 @@ bool Camera::Update() {
           u = ComputePathStep(desired);
           const unsigned int segment = static_cast<unsigned int>(path.GetControlPoints().size() - 1);
           const std::optional<SplinePoint> p = path.EvaluateSegment(segment, u);
-          if (p.has_value() && camera_IsFinite(camera_FromSpline(*p))) {
+          if (p.has_value() && IsFinite(camera_FromSpline(*p))) {
             state.lastPathPoint = camera_FromSpline(*p);
             position = state.lastPathPoint;
           }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -14,13 +15,15 @@
 namespace {
 
 // A cache written in the same second as its source but earlier counts as
-// older: the nanoseconds decide.
-TEST(RegularFile, ModifiedBeforeComparesToTheNanosecond) {
+// older: the nanoseconds decide. The times lie ahead of the files' status
+// times (now), which would otherwise count as changes.
+TEST(RegularFile, ChangedSinceComparesToTheNanosecond) {
   for (const char* file : {"early", "late"}) testing_support::WriteFile(file, "");
-  const timespec early[2] = {{100, 500}, {100, 500}}, late[2] = {{100, 501}, {100, 501}};
+  const time_t ahead = time(nullptr) + 1000;
+  const timespec early[2] = {{ahead, 500}, {ahead, 500}}, late[2] = {{ahead, 501}, {ahead, 501}};
   ASSERT_EQ(utimensat(AT_FDCWD, "early", early, 0) + utimensat(AT_FDCWD, "late", late, 0), 0);
-  EXPECT_TRUE(ModifiedBefore("early", "late"));
-  EXPECT_FALSE(ModifiedBefore("late", "early") || ModifiedBefore("early", "early") || ModifiedBefore("early", "none"));
+  EXPECT_TRUE(ChangedSince("early", "late"));
+  EXPECT_FALSE(ChangedSince("late", "early") || ChangedSince("early", "early") || ChangedSince("early", "none"));
 }
 
 // Only temporary files of our own targets whose writer is gone are removed.
