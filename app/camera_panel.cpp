@@ -62,8 +62,8 @@ CameraPanel::CameraPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
 
 void CameraPanel::LayOutControls() {
   const int width = PageColumnWidth(this, {stateBox, lockOnBox}, {stateChoice, entityChoice});
-  int y = PlaceBoxedChoice(stateBox, stateChoice, kCameraPageTop, width);
-  y = PlaceBoxedChoice(lockOnBox, entityChoice, y + kPageGap, width);
+  int y = PlaceBoxedChoice(stateBox, stateChoice, PageColumnLeft(), kCameraPageTop, width);
+  y = PlaceBoxedChoice(lockOnBox, entityChoice, PageColumnLeft(), y + kPageGap, width);
   wxSlider* const sliders[] = {speedSlider, hdistSlider, vdistSlider};
   for (int i = 0; i < 3; ++i) {
     // The label under its slider, indented as in a box.

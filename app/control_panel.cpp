@@ -44,13 +44,12 @@ int PageColumnWidth(const wxWindow* page, std::initializer_list<const wxWindow*>
   return std::max(std::min(width, room), narrowest);
 }
 
-int PlaceBoxedChoice(wxStaticBox* box, wxChoice* choice, int y, int width) {
+int PlaceBoxedChoice(wxStaticBox* box, wxChoice* choice, int x, int y, int width) {
   int labelHeight = 0;
   int otherBorder = 0;
   box->GetBordersForSizer(&labelHeight, &otherBorder);
   const int choiceTop = std::max(kChoiceBelowBoxTop, labelHeight);
   const int choiceHeight = choice->GetBestSize().y;
-  const int x = PageColumnLeft();
   box->SetSize(x, y, width, choiceTop + choiceHeight + kPageGap);
   choice->SetSize(x + kChoiceInset, y + choiceTop, width - 2 * kChoiceInset, choiceHeight);
   return box->GetRect().GetBottom() + 1;

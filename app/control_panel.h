@@ -67,11 +67,11 @@ wxChoice* CreatePageChoice(wxWindow* parent, wxWindowID id);
 int PageColumnWidth(const wxWindow* page, std::initializer_list<const wxWindow*> boxes,
                     std::initializer_list<const wxWindow*> choices);
 
-// Places `box` at (PageColumnLeft(), y), `width` wide, and `choice` inside it
-// at its best height: below the box's label (at least kChoiceBelowBoxTop
-// below its top), kChoiceInset from the box's sides and kPageGap from its
-// bottom. Returns the y under the box.
-int PlaceBoxedChoice(wxStaticBox* box, wxChoice* choice, int y, int width);
+// Places `box` at (x, y), `width` wide, and `choice` inside it at its best
+// height: below the box's label (at least kChoiceBelowBoxTop below its top),
+// kChoiceInset from the box's sides and kPageGap from its bottom. Returns the
+// y under the box.
+int PlaceBoxedChoice(wxStaticBox* box, wxChoice* choice, int x, int y, int width);
 
 // The narrowest width at which the toolkit draws `control` whole, which may
 // be less than its best width (a button's best width has a floor of its own).

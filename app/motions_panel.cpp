@@ -24,7 +24,8 @@ MotionsPanel::MotionsPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, 
 }
 
 void MotionsPanel::LayOutControls() {
-  PlaceBoxedChoice(motionsBox, motionChoice, kMotionsBoxY, PageColumnWidth(this, {motionsBox}, {motionChoice}));
+  PlaceBoxedChoice(motionsBox, motionChoice, PageColumnLeft(), kMotionsBoxY,
+                   PageColumnWidth(this, {motionsBox}, {motionChoice}));
 }
 
 void MotionsPanel::OnSize(wxSizeEvent& /*event*/) { LayOutControls(); }

@@ -128,17 +128,10 @@ void PlayerPanel::LayOutControls() {
   // The box at the right edge, a fifth of the strip wide, or as wide as its
   // label or its choice at its best width needs; the choice inside it at its
   // best height, under the box's label; the box hugs the choice.
-  int labelHeight = 0;
-  int otherBorder = 0;
-  controllerBox->GetBordersForSizer(&labelHeight, &otherBorder);
-  const wxSize choiceBest = controllerChoice->GetBestSize();
   const int boxWidth = std::max({strip.x * kBoxWidthShare / 100, controllerBox->GetBestSize().x,
-                                 choiceBest.x + 2 * kChoiceInset});
+                                 controllerChoice->GetBestSize().x + 2 * kChoiceInset});
   const int boxLeft = strip.x - kPlayerGap - boxWidth;
-  const int choiceTop = std::max(kChoiceBelowBoxTop, labelHeight);
-  controllerBox->SetSize(boxLeft, kPlayerGap, boxWidth, choiceTop + choiceBest.y + kPlayerGap);
-  controllerChoice->SetSize(boxLeft + kChoiceInset, kPlayerGap + choiceTop, boxWidth - 2 * kChoiceInset,
-                            choiceBest.y);
+  PlaceBoxedChoice(controllerBox, controllerChoice, boxLeft, kPlayerGap, boxWidth);
 
   // The row under the slider, from its left edge, at the controls' best
   // height, its bottom at most kPlayerGap above the strip's; the buttons

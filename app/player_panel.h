@@ -17,13 +17,14 @@ class wxStaticBox;
 // What these do to the controller is PlayerStrip's (app/player_strip.h).
 //
 // Layout, redone whenever the strip's size changes, at the controls' best
-// heights: the slider at the top left, three quarters of the strip wide and
-// as tall as it needs (less when the strip is too short: the row below keeps
-// its height); the boxed choice at the right edge, a fifth of the strip wide
-// or as wide as its label and its choice at its best width need; one row of
-// buttons and the spin control (at its best width) under the slider from its
-// left edge, 5 pixels apart, the buttons sharing the slider's width up to
-// their best width. The strip and the slider are white.
+// heights: the slider at the top left, three quarters of the strip wide, its
+// first frame, current frame, trough and last frame on one row (in a strip
+// too short for it and the row below, the gaps around them give way first,
+// then the slider); the boxed choice at the right edge, a fifth of the strip
+// wide or as wide as its label and its choice at its best width need; one
+// row of buttons and the spin control (at its best width) under the slider
+// from its left edge, 5 pixels apart, the buttons sharing the slider's width
+// up to their best width. The strip and the slider are white.
 //
 // Every frame, UpdateControls refills the choice when MotionControllerMap has
 // grown (keeping the selected name; with nothing selected the first item is
