@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bench/bench_folders.h"
+#include "bench/bench_graph.h"
 #include "bench/ratio_reporter.h"
 #include "core/console_variable.h"
 #include "graph/motion_controller.h"
@@ -38,14 +39,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A graph that never leaves; only its generator is measured.
-class BenchGraph : public TransitionGraph {
- public:
-  explicit BenchGraph(MotionController* owner) : TransitionGraph(owner, "bench.gra") {}
-  int ChooseNext(int) override { return 0; }
-  bool ShouldLeave() override { return false; }
-  void OnTransition(int) override {}
-};
+using bench_support::BenchGraph;
 
 struct BenchData {
   std::string folder;  // temporary working folder
@@ -79,7 +73,7 @@ BenchData* bench_Data() {
     // A placeholder table lets the graph be built without generating; the
     // benchmarks then generate into fresh tables.
     NodeTableMap()[d->motion] = new GraphNode[d->motion->frameCount];
-    d->graph = new BenchGraph(d->controller);
+    d->graph = new BenchGraph(d->controller, "bench.gra");
     std::atexit([] { fs::remove_all(bench_Data()->folder); });
     return d;
   }();

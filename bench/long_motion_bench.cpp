@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "bench/bench_folders.h"
+#include "bench/bench_graph.h"
 #include "bench/ratio_reporter.h"
 #include "core/regular_file.h"
 #include "graph/motion_controller.h"
@@ -48,14 +49,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A graph that never leaves; only its building and its file are measured.
-class BenchGraph : public TransitionGraph {
- public:
-  explicit BenchGraph(MotionController* owner) : TransitionGraph(owner, "long.gra") {}
-  int ChooseNext(int) override { return 0; }
-  bool ShouldLeave() override { return false; }
-  void OnTransition(int) override {}
-};
+using bench_support::BenchGraph;
 
 struct LongData {
   std::string folder;
@@ -111,7 +105,7 @@ LongData* bench_Data() {
     MotionController* controller = d->motion->CreateController(0);
     SetGenerationThreads(0);
     GraphRandom().Seed(1);
-    d->graph = new BenchGraph(controller);  // generates and writes long.gra
+    d->graph = new BenchGraph(controller, "long.gra");  // generates and writes long.gra
     std::error_code ec;
     d->fileBytes = fs::file_size("long.gra", ec);
     if (ec || d->graph->nodes == nullptr) return nullptr;
