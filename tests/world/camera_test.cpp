@@ -165,6 +165,7 @@ TEST_F(CameraTest, TrackingPlansGlidesAndReplans) {
     EXPECT_EQ(Run(1, 0.05), printed) << shift;
   }
   EXPECT_NEAR(camera.pathLength, 2.0f, 1e-5f);
+  EXPECT_EQ(camera.path.GetControlPoints()[0].x(), 2.0f);
 }
 
 TEST_F(CameraTest, AnUndefinedPathStepLeavesTheCameraWhereThePathHasIt) {

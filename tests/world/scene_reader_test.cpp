@@ -138,8 +138,7 @@ TEST_F(SceneReaderTest, HeaderFirstLineAndLineRules) {
   EXPECT_TRUE(MotionMap().empty());
   // A first line that only resembles the header is passed over. Without the
   // blank "*MotionData" names no section; a value holding "End" ends the
-  // section at that line, whose key is not read. Key and value keep trailing
-  // blanks: "MotionName " is no key.
+  // section at that line, whose key is not read.
   ASSERT_TRUE(Load(header + " \n*MotionData\nMotionName: Lost\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n*\n" + kMotionA +
                    "* Character\nCharacterName: Early\nPosition: 4 5 6\nDefaultRootMotion: Endgame 1\n"
                    "CharacterName: never read\nEND\n"));
@@ -161,6 +160,8 @@ TEST_F(SceneReaderTest, FailingSectionsAreLoggedAndEndTheLoadKeepingWhatCameBefo
        "line 9: \"AMCFiles a.amc\" in the MotionData section of line 7 is no \"Key: value\" line; the rest of the file "
        "is not read"},
       {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nColour: red\nEND\n", "line 10: unknown key \"Colour\" in the"},
+      // A key keeps its trailing blanks: "MotionName " is no key.
+      {"* MotionData\nMotionName : E\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 8: unknown key \"MotionName \" in"},
       {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nEND\n", "line 10: the MotionData section of line 7 has 2 key"},
       {"* MotionData\nMotionName: E\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 12: the Mo"},
       {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\n",  // no END: Z's lines are keys
