@@ -161,7 +161,7 @@ TEST_F(SceneReaderTest, FailingSectionsAreLoggedAndEndTheLoadKeepingWhatCameBefo
        "is not read"},
       {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nColour: red\nEND\n", "line 10: unknown key \"Colour\" in the"},
       // A key keeps its trailing blanks: "MotionName " is no key.
-      {"* MotionData\nMotionName : E\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 8: unknown key \"MotionName \" in"},
+      {"* MotionData\nMotionName : E\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 8: unknown key \"MotionName \""},
       {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nEND\n", "line 10: the MotionData section of line 7 has 2 key"},
       {"* MotionData\nMotionName: E\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 12: the Mo"},
       {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\n",  // no END: Z's lines are keys
