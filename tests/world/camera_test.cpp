@@ -1,6 +1,7 @@
-// Tests of the entity (moves along its own axes) and of the camera: the x-z
-// angle, tracking along the spline, and the view it sets where it has no
-// heading.
+// Tests of the entity (moves along its own axes, turns about world up, the
+// matrix for OpenGL) and of the camera: the x-z angle, the path step rules,
+// tracking along the spline, and the view it sets unlocked or where it has
+// no heading.
 
 #include "world/camera.h"
 
@@ -54,19 +55,35 @@ class CameraTest : public ::testing::Test {
   platform::OffscreenGLContext gl;
 };
 
-TEST(EntityTest, MoveLocalFollowsTheOwnAxes) {
+TEST(EntityTest, MoveLocalFollowsTheOwnAxesAndTurnUsesWorldUp) {
   Entity e("mover", 2);
   // Own axes are the rows of the row-major rotation. Ry(90) has the rows
   // (c 0 s), (0 1 0), (-s 0 c) with c = 0, s = 1: a move of 3 along the own
   // x axis goes along (0, 0, 1), one of 4 along y up, one of 2 along z along
-  // (-1, 0, 0).
+  // (-1, 0, 0). `matrix` is the rotation in OpenGL's column order.
   e.Turn(Vector3(0.0f, 90.0f, 0.0f));
   e.MoveLocal(Vector3(3.0f, 4.0f, 2.0f));
   EXPECT_LT(Distance(e.position, Vector3(-2.0f, 4.0f, 3.0f)), 1e-5f);
+  EXPECT_NEAR(e.matrix.m[2], -1.0f, 1e-6f);
+  EXPECT_NEAR(e.matrix.m[8], 1.0f, 1e-6f);
+  // The y turn is about world up even when the entity is tilted: it keeps
+  // the height of the own axes.
+  Entity tilted("tilted", 0);
+  tilted.Turn(Vector3(30.0f, 0.0f, 0.0f));
+  const float zHeight = tilted.orientation.GetZAxis().y;
+  tilted.Turn(Vector3(0.0f, 50.0f, 0.0f));
+  EXPECT_NEAR(tilted.orientation.GetZAxis().y, zHeight, 1e-5f);
   // No move leaves it at a place that is not finite.
   e.SetPosition(Vector3(1.0f, NAN, 0.0f));
   e.MoveLocal(Vector3(0.0f, 0.0f, INFINITY));
   EXPECT_LT(Distance(e.position, Vector3(-2.0f, 4.0f, 3.0f)), 1e-5f);
+  // Reset clears place and orientation; a zero move still renormalises the
+  // orientation and rebuilds the matrix.
+  e.Reset();
+  EXPECT_EQ(Distance(e.position, Vector3()) + std::fabs(e.orientation.w - 1.0f), 0.0f);
+  e.orientation = Quaternion(0.0f, 0.0f, 0.0f, 2.0f);
+  e.MoveLocal(Vector3());
+  EXPECT_EQ(std::make_pair(e.orientation.w, e.matrix.m[2]), std::make_pair(1.0f, 0.0f));
 }
 
 TEST(CameraAngle, AngleXZIsTheAngleOfTheProjectionsAndNeverNaN) {
@@ -75,6 +92,24 @@ TEST(CameraAngle, AngleXZIsTheAngleOfTheProjectionsAndNeverNaN) {
   const std::tuple<Vector3, Vector3, float> cases[] = {
       {r, r, 0}, {r, -1.0f * r, 180}, {{1, 0, 1}, {1, 5, 0}, 45}, {{}, {}, 0}, {{NAN, 0, 1}, {1, 0, 0}, 0}};
   for (const auto& [a, b, degrees] : cases) EXPECT_NEAR(AngleXZ(a, b), degrees, 1e-4) << a.x << " " << a.z;
+}
+
+TEST_F(CameraTest, PathStepFollowsTheNearAndFarRules) {
+  // The goal at the origin, 0.1 s since the timer's reset: the step is
+  // (37 f + (1 - f) vel 0.15) t / length x "camera.speed" 1.4, with f 0 closer
+  // than 0.5 and 1 farther than 27, and vel the goal's speed from the path's
+  // end (here 40).
+  // (position, path length, u, the step)
+  const double k = 0.1 * 1.4;
+  const std::tuple<Vector3, float, float, double> cases[] = {{{0.3f, 0, 0}, 10, 0.25f, 0.25 + 40 * 0.15 * k / 10},
+                                                             {{30, 0, 0}, 40, 0, 37 * k / 40}};
+  for (const auto& [position, length, u, step] : cases) {
+    std::tie(camera.position, camera.pathLength, camera.u) = std::tie(position, length, u);
+    camera.pathEnd = Vector3(0, 4, 0);
+    camera.timer.Reset();
+    platform::ManualClock::Advance(0.1);
+    EXPECT_NEAR(camera.ComputePathStep(Vector3()), step, 1e-6) << position.x;
+  }
 }
 
 TEST_F(CameraTest, TrackingPlansGlidesAndReplans) {
@@ -93,10 +128,25 @@ TEST_F(CameraTest, TrackingPlansGlidesAndReplans) {
   const float u = step(length);
   EXPECT_NEAR(camera.u, u, 1e-6);
   EXPECT_LT(Distance(camera.position, start + (-u * u * u + 1.5f * u * u + 0.5f * u) * (goal - start)), 1e-5f);
+  // The next step goes by the distance left.
+  const float d = Distance(camera.position, goal);
+  EXPECT_EQ(Run(1, 0.1), "");
+  EXPECT_NEAR(camera.u, u + step(d), 1e-6);
   // It arrives at the goal and stays, without planning again.
   EXPECT_EQ(Run(100, 1.0 / 60.0), "");
   EXPECT_EQ(camera.u, 1.0f);
   EXPECT_LT(Distance(camera.position, goal), 1e-5f);
+
+  // The goal moved by less than 1.45 keeps the path; moved 3.5 along x, the
+  // goal is 3.5 away: a new path to it.
+  root->position = Vector3(1.0f, 0.0f, 0.0f);
+  EXPECT_EQ(Run(1, 0.05), "");
+  EXPECT_LT(Distance(camera.pathEnd, goal), 1e-6f);
+  root->position = Vector3(3.5f, 0.0f, 0.0f);
+  EXPECT_EQ(Run(1, 0.05), kSplineLine);
+  EXPECT_LT(Distance(camera.pathEnd, Vector3(3.5f - 4.8f, 2.2f, 0.0f)), 1e-5f);
+  root->position = Vector3();
+  EXPECT_EQ(Run(100, 1.0 / 60.0), kSplineLine);
 
   // The target turns a little: the kept heading and the goal stay. A quarter
   // turn about y (the row-0 axis becomes (0, 0, 1)) is past the tolerance:
@@ -115,6 +165,7 @@ TEST_F(CameraTest, TrackingPlansGlidesAndReplans) {
     EXPECT_EQ(Run(1, 0.05), printed) << shift;
   }
   EXPECT_NEAR(camera.pathLength, 2.0f, 1e-5f);
+  EXPECT_EQ(camera.path.GetControlPoints()[0].x(), 2.0f);
 }
 
 TEST_F(CameraTest, AnUndefinedPathStepLeavesTheCameraWhereThePathHasIt) {
@@ -131,10 +182,14 @@ TEST_F(CameraTest, AnUndefinedPathStepLeavesTheCameraWhereThePathHasIt) {
   }
 }
 
-TEST_F(CameraTest, WithoutAHorizontalHeadingTheCameraStaysAndKeepsLooking) {
+TEST_F(CameraTest, UnlockedOrWithoutAHorizontalHeadingTheCameraStaysAndKeepsLooking) {
   if (!gl.Create(64, 64)) TAVRIN_SKIP_TEST(gl.error());
   const Vector3 start = camera.position;
+  camera.ToggleLockOn();
   root->position = Vector3(3, 0, -2);
+  EXPECT_EQ(Run(5, 0.1), "");
+  EXPECT_TRUE(camtest_LooksAt(start, root->position));
+  camera.ToggleLockOn();
   // "camera.hdist" 0, as typed at the console: the camera stays where it
   // is and looks at the target.
   ConsoleVariable<float> hdist("camera.hdist", 1.0f);

@@ -1,6 +1,7 @@
-// Tests of the character: root motion and orientation, the bone ellipsoid
-// turn, and bones drawn off-screen where the skeleton's own forward
-// kinematics puts them.
+// Tests of the character: names, the fixed model rotation, root motion and
+// orientation, the bone ellipsoid turn, the shared bone display lists, and
+// bones drawn off-screen where the skeleton's own forward kinematics puts
+// them.
 
 #include "world/character.h"
 
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <memory>
+#include <tuple>
 
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
@@ -27,6 +29,18 @@ float chartest_SameRotation(const Quaternion& a, const Quaternion& b) {
   return std::fabs(a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w);
 }
 
+TEST(CharacterTest, ANameTakenByAPlainEntityStaysTheCharactersOwn) {
+  // The character keeps the plain name as its own and in CharacterMap, and
+  // stands in EntityMap under the next free key; its destructor takes out its
+  // own entries, whatever their keys.
+  Entity plain("root", 2);
+  auto* character = new Character("ROOT", 6);
+  EXPECT_EQ(std::make_tuple(CharacterMap().at("root"), EntityMap().at("root1")), std::make_tuple(character, character));
+  delete character;
+  EXPECT_EQ(EntityMap().count("root1") + CharacterMap().count("root"), 0u);
+  EXPECT_EQ(EntityMap().at("root"), &plain);
+}
+
 TEST(CharacterTest, FirstFrameKeepsThePlaceAndLaterFramesAddTheRootTravel) {
   platform::ManualClock::Install(100.0);
   Motion motion("clip", 3, 0);
@@ -38,6 +52,10 @@ TEST(CharacterTest, FirstFrameKeepsThePlaceAndLaterFramesAddTheRootTravel) {
   }
   std::unique_ptr<MotionController> player(motion.CreateController(0));
   Character walker("walker", 6);
+  // The model rotation: about y by 90 radians, then about z by 90 radians;
+  // half angles of 45 radians, (s s, s c, c s, c c) with s = sin 45, c = cos 45.
+  const float s = std::sin(45.0f), c = std::cos(45.0f);
+  EXPECT_NEAR(chartest_SameRotation(walker.modelRotation, Quaternion(s * s, s * c, c * s, c * c)), 1.0f, 1e-6f);
   walker.SetPosition(Vector3(2.0f, 0.0f, 3.0f));
   walker.GetMixer()->SetPrimary(player.get());
   // The given place with the root's height, then the root's travel added
@@ -86,12 +104,14 @@ class CharacterDrawTest : public ::testing::Test {
   platform::OffscreenGLContext gl;
 };
 
-TEST_F(CharacterDrawTest, BonesLieWhereTheSkeletonPutsThem) {
+TEST_F(CharacterDrawTest, BonesLieWhereTheSkeletonPutsThemAndTheListsAreBuiltOnce) {
   // Three bones 0.24 long with turned axis frames: lhipjoint and its sibling
   // rhipjoint from the root, lfemur from lhipjoint; the others empty.
   ASSERT_TRUE(testing_support::WriteTinySkeleton([](int i) {
     return TinyBone{{1, i == 6 ? -1.0f : 0.5f, 0}, i == 1 || i == 2 || i == 6 ? 4.0f : 0.0f, {i * 20.0f, 30, -20}};
   }));
+  Character("early", 6).Draw();  // no context yet: nothing to build, nothing breaks
+  EXPECT_EQ(g_boneListBase, -1);
   if (!gl.Create(200, 200)) TAVRIN_SKIP_TEST(gl.error());
   Character posed("posed", 6);
   Motion pose("pose", 1, 0);
@@ -107,6 +127,7 @@ TEST_F(CharacterDrawTest, BonesLieWhereTheSkeletonPutsThem) {
   glMatrixMode(GL_MODELVIEW);
   gluLookAt(-0.8, 1.25, 1.5, -1.0, 0.95, 0.5, 0.0, 1.0, 0.0);
   for (GLenum setting : {GL_DEPTH_TEST, GL_LIGHTING, GL_LIGHT0, GL_NORMALIZE}) glEnable(setting);
+  glClearColor(0.4078f, 0.8313f, 0.9725f, 0.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   posed.Draw();
   const int base = g_boneListBase;
@@ -114,7 +135,7 @@ TEST_F(CharacterDrawTest, BonesLieWhereTheSkeletonPutsThem) {
   EXPECT_TRUE(glIsList(base + 30) && !glIsList(base + 31));
   // Lit, each bone stays yellow through the colour material, from its
   // parent's joint to its own by the skeleton's own forward kinematics
-  // (moved from its root to the drawn root).
+  // (moved from its root to the drawn root), and not beyond.
   GLdouble model[16], projection[16];
   GLint viewport[4];
   glGetDoublev(GL_MODELVIEW_MATRIX, model);
@@ -138,9 +159,14 @@ TEST_F(CharacterDrawTest, BonesLieWhereTheSkeletonPutsThem) {
     return found;
   };
   const auto yellow = [](const uint8_t* p) { return p[0] >= 200 && p[1] >= 200 && p[2] <= 80; };
+  const auto sky = [](const uint8_t* p) { return p[0] == 104 && p[1] == 212 && p[2] == 248; };
   for (const auto& [from, to] : {std::pair{0, 1}, {1, 2}, {0, 6}}) {
     for (float t : {0.25f, 0.5f, 0.75f}) EXPECT_TRUE(near(from, to, t, yellow)) << to << " " << t;
+    EXPECT_TRUE(to == 1 || near(from, to, 1.25f, sky)) << to;
   }
+  // Another character uses them too.
+  Character("late", 6).Draw();
+  EXPECT_EQ(g_boneListBase, base);
 }
 
 }  // namespace

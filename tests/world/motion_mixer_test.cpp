@@ -1,5 +1,6 @@
-// Tests of the motion mixer (the blend with the body weight tables,
-// replacing controllers) and of the button blend that drives it.
+// Tests of the motion mixer (the rest pose without frames, the blend with
+// the body weight tables, unknown codes, replacing and clearing controllers)
+// and of the button blend that drives it.
 
 #include "world/motion_mixer.h"
 
@@ -14,6 +15,7 @@
 #include "input/input_state.h"
 #include "motion/motion.h"
 #include "platform/clock.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/tiny_skeleton.h"
 #include "world/gameplay_controller.h"
 
@@ -74,7 +76,7 @@ class MixerTest : public ::testing::Test {
   std::unique_ptr<MotionMixer> mixer;
 };
 
-TEST_F(MixerTest, ReplacingStopsTheOldControllerWithoutDeletingIt) {
+TEST_F(MixerTest, ReplacingAndClearingStopsTheOldControllerWithoutDeletingIt) {
   Motion* a = Clip("a", 0, AnglesA);
   MotionController* old[2] = {a->CreateController(0), a->CreateController(0)};
   MotionController* now[2] = {a->CreateController(0), a->CreateController(0)};
@@ -89,6 +91,14 @@ TEST_F(MixerTest, ReplacingStopsTheOldControllerWithoutDeletingIt) {
     EXPECT_EQ(std::make_tuple(old[k]->playing, old[k]->currentFrame, now[k]->currentFrame),
               std::make_tuple(false, 4, 2));
   }
+  // Nulls are refused, the mix stays as it was; cleared, the secondary stops.
+  mixer->SetPrimary(nullptr);
+  mixer->SetSecondary(nullptr);
+  mixer->SetSecondaryMotion(nullptr);
+  EXPECT_EQ(std::make_tuple(mixer->GetPrimary(), mixer->GetSecondary(), MotionControllerMap().size()),
+            std::make_tuple(now[0], now[1], 4u));
+  mixer->ClearSecondary();
+  EXPECT_FALSE(now[1]->playing);
 }
 
 TEST_F(MixerTest, WithoutFramesToShowTheSkeletonTakesTheRestPose) {
@@ -111,6 +121,11 @@ TEST_F(MixerTest, WithoutFramesToShowTheSkeletonTakesTheRestPose) {
     EXPECT_EQ(Length(skeleton->rootPosition), 0.0f) << what;
     for (const Bone& b : skeleton->bones) EXPECT_EQ(Length(Vector3(b.rx, b.ry, b.rz)), 0.0f) << what << ", joint " << b.id;
   }
+  // A secondary without frames is not blended.
+  mixer->SetPrimary(Clip("a2", 0, AnglesA)->CreateController(0));
+  mixer->SetSecondary(MotionMap().at("empty")->CreateController(0));
+  Apply(2);
+  ExpectJoints(1, 30, 2, 0, 0.0f, "no blend");
 }
 
 TEST_F(MixerTest, EulerBlendIsThePlainMeanOnTheJointsBothWeigh) {
@@ -146,6 +161,19 @@ TEST_F(MixerTest, EulerBlendIsThePlainMeanOnTheJointsBothWeigh) {
   g_quatBlend = 0;
   ExpectJoints(12, 12, 3, 1, 0.2f, "slerp", true);
   ExpectJoints(18, 18, 3, 1, 0.8f, "slerp", true);
+}
+
+TEST_F(MixerTest, UnknownCodesUseTheWholeBodyTableAndAreLoggedOnce) {
+  Motion* b = Clip("b", 0, AnglesB);
+  b->bodyWeights = 7;  // set behind the loader's back
+  mixer->SetPrimary(Clip("a", 3, AnglesA)->CreateController(0));
+  mixer->SetSecondary(b->CreateController(0));
+  Apply(4);
+  Apply(4);
+  ExpectJoints(1, 11, 8, 8, 0.5f, "tables 3 and 0");
+  ExpectJoints(12, 30, 8, 8, 1.0f, "tables 3 and 0");
+  const std::string log = testing_support::ReadFile("log.txt"), line = "body weights code 7 ";
+  EXPECT_TRUE(log.find(line) != log.npos && log.find(line) == log.rfind(line)) << log;  // once
 }
 
 TEST_F(MixerTest, OnlyTheButtonsEdgesChangeTheMixOfEveryCharacter) {

@@ -70,11 +70,21 @@ TEST_F(SceneReaderTest, ReadsMotionsDataSetsCharactersAndNumbers) {
                    "* MotionDataSet\nID: 7\n// IdleMotion: single, a comment inside the section\n"
                    "AttackMotion: JOINED\nIdleMotion: single\nDefensiveMotion: nowhere\nEND of the set\n"
                    "* Character\nCharacterName: Walker\nPosition: 1.5 -2 +3\n"
-                   "DefaultRootMotion: Joined 0\nDefaultBlendMotion: single 1\nEND\n" + kMotionA +
+                   "DefaultRootMotion: Joined 0\nDefaultBlendMotion: single 1\nEND\n"
+                   // With a data set and a controller type the default motions and Enabled are not looked at.
+                   "* Character\nCharacterName: Boxer\nGameplayController: 0\nDatasetID: 7\n"
+                   "DefaultRootMotion: missing 1\nEnabled: 0\nEND\n" + kMotionA +
                    "* MotionDataSet\nID: -99999999999999999999\nIdleMotion: a\nAttackMotion: a\nEND\n"
+                   "* MotionDataSet\nID:   +12abc\nIdleMotion: a\nAttackMotion: a\nEND\n"
+                   "* MotionDataSet\nID: 5\nAttackMotion: a\nDefensiveMotion: a\nEND\n"
+                   "* Character\nCharacterName: NoIdle\nGameplayController: 0\nDatasetID: 5\nEND\n"
+                   "* Character\nCharacterName: NoSet\nGameplayController: 0\nDatasetID: 1\nDefaultRootMotion: a\nEND\n"
                    "* Character\nCharacterName: Paused\nGameplayController: 0\nDefaultRootMotion: a\nEnabled: 0\nEND\n"
+                   "* Character\nCharacterName: N1\nDefaultRootMotion: a 99999999999999\nEND\n"
                    "* Character\nCharacterName: N3\nPosition: 2.5e1 3x 9\nGameplayController: 0\n"
-                   "DatasetID: -2147483648\nEND\n"));
+                   "DatasetID: -2147483648\nEND\n"
+                   "* Character\nCharacterName: N4\nPosition: 5 6 7 8\nGameplayController: -99999999999999\n"
+                   "DatasetID: 12\nEND\n"));
   const Level* level = reader.GetLevel();
   Motion* joined = scenetest_Motion("joined");
   Motion* single = scenetest_Motion("single");
@@ -85,16 +95,25 @@ TEST_F(SceneReaderTest, ReadsMotionsDataSetsCharactersAndNumbers) {
   EXPECT_FLOAT_EQ(joined->frames[8].root.x, 23 * 0.06f);
   EXPECT_EQ(std::make_pair(joined->bodyWeights, single->bodyWeights), std::make_pair(2, 4));
   // The set counts although its defensive motion is not loaded.
-  ASSERT_EQ(level->dataSets.size(), 2u);
+  ASSERT_EQ(level->dataSets.size(), 4u);
   const MotionDataSetRecord& set = level->dataSets[0];
   EXPECT_EQ(std::tie(set.id, set.attack, set.defensive, set.idle), std::make_tuple(7, joined, nullptr, single));
-  // The id saturates.
-  EXPECT_EQ(level->dataSets[1].id, -2147483647 - 1);
+  // The id saturates; "+12abc" reads as 12.
+  EXPECT_EQ(std::make_pair(level->dataSets[1].id, level->dataSets[2].id), std::make_pair(-2147483647 - 1, 12));
+  // No data set 1, or one without an idle motion: no controller, and the
+  // default motion is not used either.
+  EXPECT_NE(ReadFile("log.txt").find("LoadScene: test.sce line 68: no motion data set 1; character noset has no "
+                                     "controller\n"),
+            std::string::npos)
+      << ReadFile("log.txt");
   // A number with characters behind it ends the reading there, giving its
-  // value first; missing numbers stay 0.
+  // value first; missing numbers stay 0, a fourth is not read; a huge graph
+  // type gives no graph, a huge controller type no controller.
   const std::pair<const char*, const char*> expected[] = {
       {"walker", "1.5 -2 3 | joined playing | single playing, graph"},
-      {"paused", "0 0 0 | a stopped"}, {"n3", "25 3 0 | a playing, graph | controller"}};
+      {"boxer", "0 0 0 | single playing, graph | controller"},
+      {"noidle", "0 0 0"}, {"noset", "0 0 0"}, {"paused", "0 0 0 | a stopped"}, {"n1", "0 0 0 | a playing"},
+      {"n3", "25 3 0 | a playing, graph | controller"}, {"n4", "5 6 7"}};
   for (const auto& [name, description] : expected) EXPECT_EQ(scenetest_Character(name), description);
 }
 
@@ -117,6 +136,14 @@ TEST_F(SceneReaderTest, HeaderFirstLineAndLineRules) {
   // Refused whether its line ends in LF, CRLF or nothing; nothing is created.
   for (const std::string& tail : {"\n" + kMotionA, "\r\n" + kMotionA, std::string()}) EXPECT_FALSE(Load(header + tail));
   EXPECT_TRUE(MotionMap().empty());
+  // A first line that only resembles the header is passed over. Without the
+  // blank "*MotionData" names no section; a value holding "End" ends the
+  // section at that line, whose key is not read.
+  ASSERT_TRUE(Load(header + " \n*MotionData\nMotionName: Lost\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n*\n" + kMotionA +
+                   "* Character\nCharacterName: Early\nPosition: 4 5 6\nDefaultRootMotion: Endgame 1\n"
+                   "CharacterName: never read\nEND\n"));
+  EXPECT_EQ(MotionMap().size(), 1u);
+  EXPECT_EQ(scenetest_Character("early"), "4 5 6");
   // A NUL byte ends a line's text: the word END behind it does not end the
   // section, and the file name is the part before it.
   const char text[] = "x\n* MotionData\nMotionName: Nul\0END\nAMCFiles: a.amc\0.q\nBodyWeights: 1\0 2\nEND\n";
@@ -129,7 +156,18 @@ TEST_F(SceneReaderTest, FailingSectionsAreLoggedAndEndTheLoadKeepingWhatCameBefo
   // 7 on, then a motion Z that must never be read.
   const std::string kMotionZ = "* MotionData\nMotionName: Z\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n";
   const std::pair<const char*, const char*> kBadSections[] = {
+      {"* MotionData\nMotionName: E\nAMCFiles a.amc\nBodyWeights: 0\nEND\n",
+       "line 9: \"AMCFiles a.amc\" in the MotionData section of line 7 is no \"Key: value\" line; the rest of the file "
+       "is not read"},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nColour: red\nEND\n", "line 10: unknown key \"Colour\" in the"},
+      // A key keeps its trailing blanks: "MotionName " is no key.
+      {"* MotionData\nMotionName : E\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 8: unknown key \"MotionName \""},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nEND\n", "line 10: the MotionData section of line 7 has 2 key"},
       {"* MotionData\nMotionName: E\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 12: the Mo"},
+      {"* MotionData\nMotionName: E\nAMCFiles: a.amc\nBodyWeights: 0\n",  // no END: Z's lines are keys
+       "line 11: \"* MotionData\" in the MotionData section of line 7 is no"},
+      {"* MotionDataSet\nID: 3\nEND\n", "line 9: the MotionDataSet section of line 7 has 1 key lines; it needs at le"},
+      {"* Character\nCharacterName: E\nEND\n", "line 9: the Character section of line 7 has 1"},
       // Names and files that would lead the program's files out of the
       // working folder.
       {"* MotionData\nMotionName: ../e\nAMCFiles: a.amc\nBodyWeights: 0\nEND\n", "line 8: the motion name \"../e\""},
