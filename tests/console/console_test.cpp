@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "console/console_functions.h"
 #include "console/gl_console.h"
 #include "core/log.h"
 #include "graph/motion_controller.h"
@@ -272,6 +275,7 @@ TEST_F(ConsoleTest, EnteredLinesReadAssignAndCall) {
 TEST_F(ConsoleTest, HistoryBrowsesEnteredLinesAndReturnsToTheTypedOne) {
   Type("par");
   g_console->HistoryUp();  // no history yet: the line stays
+  EXPECT_EQ(g_console->currentLine, "par");
   g_console->HistoryDown();
   EXPECT_EQ(State(), std::make_tuple("par", 0, 0));
   g_console->currentLine.clear();
@@ -351,9 +355,15 @@ TEST_F(ConsoleTest, CommandsCheckTheirArgumentsAndActOnTheNamedEntities) {
       {"character.transitions nograph", "that entity does not have a graph!"},
   };
   const size_t characters = CharacterMap().size();
+  // An "exit" that ran would end the test program as a success: it fails here.
+  SetConsoleShutdown([] {
+    std::fputs("\"exit\" ran\n", stderr);
+    std::_Exit(1);
+  });
   for (const auto& [line, text] : cases) {
     EXPECT_EQ(Enter(line), Strings{"Function '" + FirstWord(line) + "' Error: " + text});
   }
+  SetConsoleShutdown(nullptr);
   // A creation point that is not finite would make a character that is never seen.
   for (const char* point : {" nan 0 0", " 1 inf 2", " 1 2 -1e39"}) {
     EXPECT_EQ(Enter("character.create " + walk->name + point),
