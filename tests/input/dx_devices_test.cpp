@@ -199,8 +199,9 @@ TEST_F(DXDevicesTest, PollsCarryAxesKeysAndTheRecordedButtons) {
     ASSERT_NE(polled, nullptr);
     EXPECT_EQ(polled->buttons.bits[0], bits) << held[0];
   }
-  // Mouse: movement as read (y downward), left and right in bits 0 and 1.
-  fake_->mouseState = DIMOUSESTATE{5, -7, 0, {0x80, 0, 0x80, 0}};
+  // Mouse: movement as read (y downward), the left button in bit 0 (a
+  // fourth button is dropped).
+  fake_->mouseState = DIMOUSESTATE{5, -7, 0, {0x80, 0, 0, 0x80}};
   const std::unique_ptr<InputState> moved(mouse.Poll());
   ASSERT_NE(moved, nullptr);
   EXPECT_EQ(std::vector<int>({moved->mouseX, moved->mouseY, moved->buttons.bits[0]}), std::vector<int>({5, -7, 1}));
