@@ -1,8 +1,11 @@
-// The frame update's order of refreshes, the shutdown's one save, and the
-// player strip's transport, slider and speed rules (the controls themselves,
-// and the camera page, are tested in panels_gui_test.cpp).
+// Start-up, the frame update's order of refreshes, the shutdown's one save,
+// the camera page's slider rules and the player strip's transport, slider
+// and speed rules (the controls themselves, and the camera page's, are
+// tested in panels_gui_test.cpp).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -10,13 +13,16 @@
 #include <vector>
 
 #include "app/app_globals.h"
+#include "app/camera_controls.h"
 #include "app/player_strip.h"
 #include "console/gl_console.h"
+#include "core/console_variable.h"
 #include "core/singleton.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
 #include "platform/gl_context.h"
 #include "tests/support/skip.h"
+#include "tests/support/temp_dir.h"
 #include "world/scene_reader.h"
 
 namespace {
@@ -58,6 +64,27 @@ TEST(GlobalUpdate, RefreshesEveryLivePanelInTheOrderMade) {
   EXPECT_EQ(g_controlPanels, (std::vector<ControlPanelEntry*>{&first, &second, &last}));
 }
 
+// The end-to-end tests start the program on the sample data too; here, what
+// only the inside shows: the console exists before the renderer and the
+// scene, and the saved values are read at start-up and written at shutdown.
+// The scene's objects stay registered, under names no other test uses.
+TEST(GlobalStartUp, TheConsoleComesFirstAndShutdownSavesTheValuesRead) {
+  ASSERT_EQ(std::system("\"" MAKE_SAMPLE_DATA_PATH "\" . > /dev/null 2>&1"), 0);
+  testing_support::WriteFile("cvar.ini", "2 camera.hdist 7.250000\n");
+  platform::OffscreenGLContext gl;
+  if (!gl.Create(320, 240)) TAVRIN_SKIP_TEST(gl.error());
+  GlobalInit();
+  // The renderer's and the scene's lines are in the console.
+  Strings shown;
+  for (const ConsoleLine& line : g_console->lines) shown.push_back(line.text);
+  EXPECT_THAT(shown, testing::Contains("RenderInit: Loaded OpenGL Extensions SUCCESSFULLY"));
+  EXPECT_THAT(shown, testing::Contains(testing::StartsWith("Done Loading Motion walk.amc")));
+  EXPECT_FLOAT_EQ(ConsoleVariable<float>("camera.hdist", 1.0f), 7.25f);
+  GlobalShutdown();
+  EXPECT_EQ(g_console, nullptr);
+  EXPECT_THAT(testing_support::ReadFile("cvar.ini"), testing::HasSubstr("2 camera.hdist 7.250000\n"));
+}
+
 TEST(GlobalShutdown, SavesOnceAndASecondCallWritesNothing) {
   g_console = new GLConsole(nullptr, nullptr, 12, 0.75f);
   new SceneReader();  // the Singleton instance
@@ -66,6 +93,28 @@ TEST(GlobalShutdown, SavesOnceAndASecondCallWritesNothing) {
   EXPECT_TRUE(std::filesystem::remove("cvar.ini"));
   GlobalShutdown();
   EXPECT_FALSE(std::filesystem::exists("cvar.ini"));
+}
+
+// A slider's position reads back as set (rounded, not truncated), 100 is
+// the top of the range, and values set in the console outside it put the
+// slider at its end.
+TEST(CameraControls, PositionsReadBackAndStayInRange) {
+  for (const auto& [id, name, high] : {std::tuple{kCameraSpeedSliderId, "camera.speed", 4.0f},
+                                       {kCameraHDistSliderId, "camera.hdist", 10.0f},
+                                       {kCameraVDistSliderId, "camera.vdist", 10.0f}}) {
+    for (int p : {0, 1, 37, 99, 100}) {
+      ASSERT_TRUE(SetCameraVariableFromSlider(id, p));
+      EXPECT_EQ(CameraSliderPosition(id), p) << name;
+    }
+    ConsoleVariable<float> variable(name, 1.0f);
+    EXPECT_FLOAT_EQ(variable, high) << name;  // at 100
+    variable = 20.0f;
+    EXPECT_EQ(CameraSliderPosition(id), kCameraSliderMax) << name;
+    variable = -3.0f;
+    EXPECT_EQ(CameraSliderPosition(id), 0) << name;
+  }
+  EXPECT_FALSE(SetCameraVariableFromSlider(kCameraStateChoiceId, 50));
+  EXPECT_EQ(CameraSliderPosition(kCameraStateChoiceId), -1);
 }
 
 class PlayerStripTest : public testing::Test {
@@ -83,7 +132,7 @@ TEST_F(PlayerStripTest, ButtonsRunTheTransportWithTheStepSizeOfEachPress) {
   const std::tuple<int, int, int, int> cases[] = {
       {kRewindButtonId, 1, 12, 0},        {kEndButtonId, 1, 12, 29},          {kStepBackButtonId, 1, 12, 11},
       {kStepForwardButtonId, 10, 12, 22}, {kStepForwardButtonId, 10, 25, 29}, {kPauseButtonId, 1, 12, 12},
-      {kStepForwardButtonId, -5, 2, 0},   {kStepBackButtonId, -2147483647, 1, 29},
+      {kStepForwardButtonId, -5, 2, 0},   {kStepBackButtonId, -2147483647, 1, 29}, {kStopButtonId, 1, 12, 0},
   };
   for (const auto& [id, step, from, frame] : cases) {
     strip_.stepSize = step;
@@ -93,7 +142,16 @@ TEST_F(PlayerStripTest, ButtonsRunTheTransportWithTheStepSizeOfEachPress) {
     EXPECT_EQ(std::make_pair(controller_.currentFrame, controller_.playing), std::make_pair(frame, false))
         << "button " << id << ", step " << step << ", from " << from;
   }
+  EXPECT_TRUE(strip_.PressButton(kPlayButtonId));
+  EXPECT_EQ(std::make_pair(controller_.currentFrame, controller_.playing), std::make_pair(0, true));
   EXPECT_FALSE(strip_.PressButton(kSpeedSpinId));
+  // The step size is the console variable "player.StepSize", capitals included.
+  ConsoleVariable<int>("player.StepSize", 1) = 3;
+  controller_.currentFrame = 12;
+  strip_.PressButton(kStepForwardButtonId);
+  EXPECT_EQ(controller_.currentFrame, 15);
+  strip_.ChooseController("nothing");
+  EXPECT_FALSE(strip_.PressButton(kPlayButtonId));
 }
 
 TEST_F(PlayerStripTest, SliderShowsFramesOneBasedAndSpinTheTruncatedPercent) {

@@ -75,7 +75,14 @@ TEST_F(PanelsGuiTest, PlayerStripFollowsTheControllerMapAndDrivesTheChosenContro
   // slider's range and value, the speed spin, tell which controller is shown).
   idle.currentFrame = 20;
   strip->UpdateControls();
+  EXPECT_EQ(strip->controllerChoice->GetCount(), 2u);
   EXPECT_EQ(shown(), (std::vector<int>{1, 50, 21, 100}));
+  Raise(strip->stopButton, wxEVT_BUTTON);
+  EXPECT_EQ(idle.currentFrame, 0);
+  Raise(strip->playButton, wxEVT_BUTTON);
+  EXPECT_TRUE(idle.playing);
+  Slide(strip->positionSlider, 50);
+  EXPECT_EQ(idle.currentFrame, 49);
   strip->speedSpin->SetValue(150);
   Raise<wxSpinEvent>(strip->speedSpin, wxEVT_SPINCTRL, 150);
   EXPECT_FLOAT_EQ(idle.speed, 1.5f);

@@ -89,5 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_CheckLayout(console, 640, 480);
   fuzz_CheckLayout(console, 1, 480);  // narrower than one character
   fuzz_CheckLayout(console, 640, 0);  // an empty view
+  fuzz_CheckLayout(console, 4000, 300);  // rows longer than the font draws at once
   return 0;
 }

@@ -96,6 +96,8 @@ TEST_F(DXDevicesTest, SetUpLogsEachStepTakesTheFirstControllerAndClampsTheSavedD
             std::vector<uint32_t>(3, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND));
   const DIPROPRANGE ranges[2] = {{{24, 16, 0, DIPH_BYOFFSET}, -1000, 1000}, {{24, 16, 4, DIPH_BYOFFSET}, -1000, 1000}};
   EXPECT_EQ(std::memcmp(fake_->ranges, ranges, sizeof ranges), 0);
+  const DIPROPDWORD deadZones[2] = {{{20, 16, 0, DIPH_BYOFFSET}, 1000}, {{20, 16, 4, DIPH_BYOFFSET}, 1000}};
+  EXPECT_EQ(std::memcmp(fake_->deadZones, deadZones, sizeof deadZones), 0);
   // A device that refuses the second-version interface still works; the
   // saved dead zone is logged as it is and set within 0..1.
   fake_->joystick.queryInterface = DIERR_NOINTERFACE;
@@ -130,6 +132,7 @@ TEST_F(DXDevicesTest, EachFailureLogsItsLineLastAndYieldsNothing) {
       {kJoystick, kSetUp, &S::acquire, DIERR_INPUTLOST, "DXJoystick: Couldnt acquire the joystick - DIERR_INPUTLOST"},
       {kKeyboard, kPoll, &S::reacquire, G, "DXKeyboard: Can't reacquire Keyboard device...."},
       {kMouse, kPoll, &S::reacquire, DI_OK, "DXMouse: Can't reacquire mouse device - DIERR_INPUTLOST"},
+      {kMouse, kPoll, &S::reacquire, DIERR_OTHERAPPHASPRIO, "DXMouse: Can't reacquire mouse device - DIERR_OTHERAPPHASPRIO"},
       {kMouse, kMotion, &S::reacquire, G, "ERROR: Can't reacquire mouse device...."},
       {kJoystick, kPoll, &S::reacquire, G, "DXJoystick: Can't reacquire joystick device...."},
   };
@@ -146,8 +149,23 @@ TEST_F(DXDevicesTest, EachFailureLogsItsLineLastAndYieldsNothing) {
     EXPECT_EQ(device->acquired, when != kSetUp) << line;
     EXPECT_FALSE(when != kSetUp && PollOnce(*device, kind, when == kMotion)) << line;
     EXPECT_EQ(script.acquires - acquires, std::min(lost, kMaxReacquireTries)) << line;
+    EXPECT_EQ(device->acquired, when != kSetUp) << line;  // a reacquired device is polled again next time
     EXPECT_THAT(NewLog(), EndsWith(std::string(line) + "\n\n"));
     EXPECT_EQ(g_shown, kind == kMouse && when != kSetUp ? "" : NewLog()) << line;
+  }
+}
+
+// Input lost at every try but the last that a poll allows is reacquired
+// without a word, and the poll yields its record.
+TEST_F(DXDevicesTest, LostInputIsReacquiredUpToTheTriesAPollAllows) {
+  for (Device kind : {kKeyboard, kMouse, kJoystick}) {
+    const std::unique_ptr<DXInputDevice> device = MakeDevice(kind);
+    Mark();
+    ScriptOf(kind).lostReads = kMaxReacquireTries;
+    const int acquires = ScriptOf(kind).acquires;
+    EXPECT_TRUE(PollOnce(*device, kind, false)) << kind;
+    EXPECT_EQ(ScriptOf(kind).acquires - acquires, kMaxReacquireTries) << kind;
+    EXPECT_EQ(NewLog() + g_shown, "") << kind;
   }
 }
 
@@ -162,7 +180,8 @@ TEST_F(DXDevicesTest, AFailedDeviceSystemIsLoggedOnceByTheFirstDeviceAndNeverRet
   }
 }
 
-TEST_F(DXDevicesTest, PollsCarryTheAxesAndTheRecordedButtons) {
+TEST_F(DXDevicesTest, PollsCarryAxesKeysAndTheRecordedButtons) {
+  DXKeyboard keyboard(&g_handle, &g_handle);
   DXMouse mouse(&g_handle, &g_handle);
   DXJoystick joystick(&g_handle, &g_handle);
   // Joystick buttons 0, 1 and 9 land in bits 0, 1 and 2; others are dropped.
@@ -173,12 +192,31 @@ TEST_F(DXDevicesTest, PollsCarryTheAxesAndTheRecordedButtons) {
   ASSERT_NE(state, nullptr);
   EXPECT_EQ(std::vector<float>({state->joyX, state->joyY, static_cast<float>(state->buttons.bits[0])}),
             std::vector<float>({-1000.0f, 250.0f, 5.0f}));
+  for (const auto& [held, bits] : {std::pair{std::vector<int>{0}, 1}, {{1}, 2}, {{9}, 4}, {{2, 3, 8, 10, 31}, 0}}) {
+    std::memset(fake_->joystickState.rgbButtons, 0, sizeof fake_->joystickState.rgbButtons);
+    for (int button : held) fake_->joystickState.rgbButtons[button] = 0x80;
+    const std::unique_ptr<InputState> polled(joystick.Poll());
+    ASSERT_NE(polled, nullptr);
+    EXPECT_EQ(polled->buttons.bits[0], bits) << held[0];
+  }
+  // Mouse: movement as read (y downward), the left button in bit 0 (a
+  // fourth button is dropped).
+  fake_->mouseState = DIMOUSESTATE{5, -7, 0, {0x80, 0, 0, 0x80}};
+  const std::unique_ptr<InputState> moved(mouse.Poll());
+  ASSERT_NE(moved, nullptr);
+  EXPECT_EQ(std::vector<int>({moved->mouseX, moved->mouseY, moved->buttons.bits[0]}), std::vector<int>({5, -7, 1}));
   // A mouse motion sample turns y upward; left and right land in bits 0 and
   // 1 (the middle button is dropped).
   fake_->mouseState = DIMOUSESTATE{5, -7, 0, {0, 0x80, 0x80, 0}};
   BitArray buttons;
   const std::unique_ptr<MouseSample> sample(mouse.PollMotion(&buttons));
   EXPECT_EQ(std::vector<float>({sample->dx, sample->dy, static_cast<float>(buttons.bits[0])}), std::vector<float>({5, 7, 2}));
+  // The keyboard: the device's 256 bytes as they are.
+  fake_->keys[kKeyUp] = 0x80;
+  fake_->keys[1] = 0x80;
+  const std::unique_ptr<KeyboardState> keys(static_cast<KeyboardState*>(keyboard.Poll()));
+  ASSERT_NE(keys, nullptr);
+  EXPECT_EQ(std::memcmp(keys->keys, fake_->keys, sizeof fake_->keys), 0);
 }
 
 }  // namespace

@@ -13,6 +13,9 @@ uint32_t Bytes(const BitArray& a) {
 }
 
 TEST(BitArray, BitILiesAtByteIOver8AndIndicesOutsideReadZeroAndWriteNothing) {
+  const InputState fresh;
+  EXPECT_EQ(Bytes(fresh.buttons) | fresh.mouseX | fresh.mouseY | fresh.reserved, 0u);
+  EXPECT_EQ(fresh.joyX + fresh.joyY, 0.0f);
   for (int i = 0; i < 32; ++i) {
     BitArray a;
     a[i] = 0x80;  // the devices assign the masked byte
@@ -23,13 +26,16 @@ TEST(BitArray, BitILiesAtByteIOver8AndIndicesOutsideReadZeroAndWriteNothing) {
   a[9] = 1;
   a[10] = 1;
   a[9] = 0;
-  for (int i : {32, -1, -8, INT_MIN}) EXPECT_EQ(static_cast<int>(a[i] = 1), 0) << i;
+  for (int i : {32, 1000, -1, -8, INT_MIN}) EXPECT_EQ(static_cast<int>(a[i] = 1), 0) << i;
   EXPECT_EQ(Bytes(a), 0x400u);
   // Init: n / 8 clear bytes (12 bits give one), bit 0 selected.
   a.Init(12);
   a[11] = 1;
   a[7] = 1;
+  EXPECT_EQ(static_cast<int>(a[11]), 0);
   EXPECT_EQ(a.bits[0], 0x80);
+  a.Init(8);
+  EXPECT_EQ(a.bits[0] | a.index, 0);
   a.Init(7);  // no byte at all
   EXPECT_EQ(static_cast<int>(a[0] = 1), 0);
 }
@@ -47,6 +53,13 @@ TEST(BitArray, CopiesOwnTheirBitsAndKeepTheSelection) {
   copy.buttons[0] = 0;
   target.buttons[2] = 0;
   EXPECT_EQ(Bytes(source.buttons) << 8 | Bytes(copy.buttons) << 4 | Bytes(target.buttons), 0x763u);
+  // As the per-frame input update copies a polled record and releases it.
+  InputState frame;
+  auto* polled = new InputState(source);
+  frame = *polled;
+  delete polled;
+  EXPECT_EQ(Bytes(frame.buttons), 0x7u);
+  EXPECT_EQ(frame.buttons.index, 1);
   // Sets of different sizes.
   BitArray small;
   small.Init(8);
@@ -56,6 +69,21 @@ TEST(BitArray, CopiesOwnTheirBitsAndKeepTheSelection) {
   EXPECT_EQ(static_cast<int>(target.buttons[8]), 0);
   small = source.buttons;
   EXPECT_EQ(static_cast<int>(small[2]), 1);
+  BitArray big;
+  big.Init(32);
+  big[20] = 1;
+  small = big;
+  EXPECT_EQ(static_cast<int>(small[20]), 1);
+}
+
+TEST(KeyboardState, AKeyIsHeldByTheHighBitOfItsByte) {
+  KeyboardState k;
+  k.keys[kKeyDown] = 0x80;
+  k.keys[kKeyLeft] = 0xFF;
+  k.keys[kKeyRight] = 0x7F;
+  for (int code = -1; code <= 256; ++code) {
+    EXPECT_EQ(k.IsKeyDown(code), code == kKeyDown || code == kKeyLeft) << code;
+  }
 }
 
 }  // namespace
