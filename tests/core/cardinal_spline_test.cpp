@@ -6,10 +6,7 @@
 #include <limits>
 #include <random>
 #include <string>
-#include <tuple>
 #include <vector>
-
-#include "core/vector3.h"
 
 namespace {
 
@@ -19,13 +16,16 @@ const std::string kBadU = "ERROR: bad u value!\n", kBadSegment = "ERROR: bad seg
 // Segment i (1-based) at u in Hermite form, written apart from the code: from
 // P(i-1) to P(i) with the tangents s (P(i) - P(i-2)) and s (P(i+1) - P(i-1)),
 // the end points standing in for missing neighbours.
-void ExpectHermite(float s, const Points& p, size_t i, float u, const SplinePoint& got) {
-  auto at = [&p](size_t k) { return Vector3(p[k].x(), p[k].y(), p[k].z()); };
-  const Vector3 p0 = at(i == 1 ? 0 : i - 2), p1 = at(i - 1), p2 = at(i), p3 = at(i + 1 == p.size() ? i : i + 1);
-  const float h00 = 2 * u * u * u - 3 * u * u + 1, h10 = u * u * u - 2 * u * u + u;
-  const float h01 = 3 * u * u - 2 * u * u * u, h11 = u * u * u - u * u;
-  const Vector3 expected = h00 * p1 + h10 * s * (p2 - p0) + h01 * p2 + h11 * s * (p3 - p1);
-  EXPECT_LT(Distance(expected, Vector3(got.x(), got.y(), got.z())), 1e-4f) << "segment " << i << " u " << u;
+void ExpectHermite(double s, const Points& p, size_t i, double u, const SplinePoint& got) {
+  const SplinePoint &p0 = p[i == 1 ? 0 : i - 2], &p1 = p[i - 1], &p2 = p[i], &p3 = p[i + 1 == p.size() ? i : i + 1];
+  const double h00 = 2 * u * u * u - 3 * u * u + 1, h10 = u * u * u - 2 * u * u + u;
+  const double h01 = 3 * u * u - 2 * u * u * u, h11 = u * u * u - u * u;
+  using Coordinate = const float& (SplinePoint::*)() const;
+  auto at = [&](Coordinate c) {
+    return h00 * (p1.*c)() + h10 * s * ((p2.*c)() - (p0.*c)()) + h01 * (p2.*c)() + h11 * s * ((p3.*c)() - (p1.*c)());
+  };
+  const Coordinate xyz[] = {&SplinePoint::x, &SplinePoint::y, &SplinePoint::z};
+  for (Coordinate c : xyz) EXPECT_NEAR(at(c), (got.*c)(), 1e-4) << "segment " << i << " u " << u;
 }
 
 CardinalSpline Spline(float tension, const Points& points) {
@@ -57,15 +57,21 @@ TEST(CardinalSpline, EvaluateAndSampleMatchTheHermiteForm) {
       }
     }
   }
+  // Nothing is cached: new points after Clear and a new tension after SetTension apply at once.
+  CardinalSpline spline = Spline(0.5f, {{0, 0, 0}, {1, 2, 3}});
+  ASSERT_TRUE(spline.EvaluateSegment(1, 0.5f).has_value());
+  spline.Clear();
   const Points points = {{1, 2, 3}, {-4, 0, 2}, {3, 3, -3}, {0, 1, 7}};
-  CardinalSpline spline = Spline(0.9f, points);
+  for (const SplinePoint& p : points) spline.AddPoint(p);
+  spline.tension = 0.9f;
+  spline.SetTension();
   // Sampling: the start, then the points at u summed in float steps of
   // 1 / 10: the tenth ends a step above 1 and is kept.
   const std::deque<SplinePoint>& ten = spline.SampleSegment(2, 10.0f);
   ASSERT_EQ(11u, ten.size());
   float u = 0.0f;
-  ExpectHermite(0.9f, points, 2, u, ten[0]);
-  for (int k = 1; k <= 10; ++k) ExpectHermite(0.9f, points, 2, u += 0.1f, ten[k]);
+  ExpectHermite(0.9, points, 2, u, ten[0]);
+  for (int k = 1; k <= 10; ++k) ExpectHermite(0.9, points, 2, u += 0.1f, ten[k]);
   EXPECT_EQ(kSplineMaxSegmentU, u);
   // A count below 1 steps past the end at once: the start alone.
   for (float count : {0.5f, std::numeric_limits<float>::denorm_min()}) {
@@ -78,15 +84,22 @@ TEST(CardinalSpline, EvaluateAndSampleMatchTheHermiteForm) {
 TEST(CardinalSpline, RefusalsPrintTheirMessage) {
   const float inf = std::numeric_limits<float>::infinity(), pastU = std::nextafter(kSplineMaxSegmentU, 2.0f);
   CardinalSpline none(0.5f), one = Spline(0.5f, {{1, 2, 3}}), four = Spline(0.5f, Points(4));
-  for (const auto& [spline, segment, u, message] :
-       {std::tuple{&four, 1u, -0.001f, kBadU}, {&four, 1u, pastU, kBadU}, {&four, 0u, 2.0f, kBadU},
-        {&four, 4u, 0.5f, kBadSegment}, {&one, 1u, 0.0f, kBadSegment}, {&none, 1u, 0.0f, kBadSegment}}) {
-    // A lambda cannot capture structured bindings in C++17: copy them.
-    EXPECT_EQ(Printed([s = spline, i = segment, v = u] { EXPECT_FALSE(s->EvaluateSegment(i, v)); }), message)
-        << segment << " " << u;
+  struct Refusal {
+    CardinalSpline* spline;
+    unsigned segment;
+    float u;
+    std::string message;
+  };
+  const std::vector<Refusal> refusals = {{&four, 1, -0.001f, kBadU},       {&four, 1, pastU, kBadU},
+                                         {&four, 1, NAN, kBadU},          {&four, 0, 2.0f, kBadU},
+                                         {&four, 0, 0.5f, kBadSegment},   {&four, 4, 0.5f, kBadSegment},
+                                         {&one, 1, 0.0f, kBadSegment},    {&none, 1, 0.0f, kBadSegment}};
+  for (const Refusal& r : refusals) {
+    EXPECT_EQ(Printed([&] { EXPECT_FALSE(r.spline->EvaluateSegment(r.segment, r.u)); }), r.message)
+        << r.segment << " " << r.u;
   }
   const std::string kBadCount = "ERROR: bad sample count!\n";
-  for (const auto& bad : {std::pair<unsigned, float>{4, 4}, {2, 0}, {2, -inf}, {2, NAN},
+  for (const auto& bad : {std::pair<unsigned, float>{0, 4}, {4, 4}, {2, 0}, {2, -4}, {2, inf}, {2, -inf}, {2, NAN},
                           {2, std::nextafter(kSplineMaxSampleCount, inf)}}) {
     four.SampleSegment(1, 3.0f);
     EXPECT_EQ(Printed([&] { four.SampleSegment(bad.first, bad.second); }), bad.first % 4 == 0 ? kBadSegment : kBadCount)

@@ -16,6 +16,23 @@ namespace {
 
 const char* Handler(std::vector<std::string>*) { return ""; }
 
+TEST(ConsoleVariable, HandlesOfOneNameShareTheFirstRegisteredCell) {
+  ConsoleVariable<float> first("t.far", 50.0f);
+  EXPECT_EQ(static_cast<float>(ConsoleVariable<float>("t.far", 10.0f)), 50.0f);  // a later default is ignored
+  ConsoleVariable<float>("t.far", 10.0f) = 80.0f;  // the cell outlives the handle that wrote it
+  EXPECT_EQ(static_cast<float>(first), 80.0f);
+  // A member-style handle is bound by Register; a copy of a registered handle
+  // shares its record, a copy of an unregistered one gets a cell of its own.
+  ConsoleVariable<int> member, loose;
+  EXPECT_TRUE(member.Register("t.count", 7));
+  ConsoleVariable<int>("t.count", 1) = 9;
+  ConsoleVariable<float>{first} = 1.5f;
+  loose = 5;
+  ConsoleVariable<int>{loose} = 6;
+  EXPECT_EQ(std::make_tuple(static_cast<int>(member), static_cast<float>(first), static_cast<int>(loose)),
+            std::make_tuple(9, 1.5f, 5));
+}
+
 // Each accepted text gives its value; each refused one leaves the value as it was.
 template <typename T>
 void ExpectParses(const std::vector<std::pair<const char*, T>>& accepted, const std::vector<const char*>& refused) {
@@ -35,6 +52,9 @@ TEST(ConsoleVariable, FromStringTakesTheNumberTheTextBeginsWith) {
   ExpectParses<float>({{"3", 3.0f}, {"-1e-3", -0.001f}, {" +.25\r\n", 0.25f}, {"1.5x", 1.5f}, {"1,5", 1.0f},
                        {"2e", 2.0f}, {"-0x1p3", -8.0f}, {"0xg", 0.0f}},
                       {"", "x1", "nan", "inf", "-inf", "1e39", "+-1", ".", "-"});
+  ConsoleVariable<int> i("t.i", 0);  // the record functions apply the same rules by the record's tag
+  EXPECT_TRUE(CVarFromString(CVarGet("t.i"), "2.5"));
+  EXPECT_EQ(static_cast<int>(i), 2);
 }
 
 TEST(ConsoleVariable, ToStringGivesTheBytesOfPrintf) {
@@ -46,6 +66,8 @@ TEST(ConsoleVariable, ToStringGivesTheBytesOfPrintf) {
     f = value;
     EXPECT_EQ(f.ToString(), std::to_string(value)) << value;  // printf "%f"
   }
+  ConsoleVariable<int> i("t.i", INT_MIN);  // the record function prints by the record's tag
+  EXPECT_EQ(CVarToString(CVarGet("t.f")) + CVarToString(CVarGet("t.i")), "2.343750-2147483648");
 }
 
 // Between "cvar.ini" and the code the code's type wins and the value
@@ -71,6 +93,16 @@ TEST(ConsoleVariable, FileEntriesConvertIntoTheCodesType) {
   EXPECT_TRUE(CVarLoadEntry("t.width", kCVarFloat, "799.6") && CVarLoadEntry("t.farclip", kCVarInt, "2.5"));
   EXPECT_EQ(std::make_pair(static_cast<int>(width), CVarGet("t.farclip")->cell.f), std::make_pair(800, 2.0f));
   EXPECT_FALSE(CVarLoadEntry("help", kCVarInt, "3") || help.FromString("1"));
+  EXPECT_EQ(CVarGet("help")->cell.fn, &Handler);
+  EXPECT_EQ(CVarToString(CVarGet("help")), "");
+  // A new name of a bad type changes nothing; with a value that is no number
+  // it is registered at 0, awaiting a value; a good value gives it a record
+  // that no code has declared.
+  EXPECT_FALSE(CVarLoadEntry("t.seven", 7, "1") || CVarLoadEntry("t.fresh", kCVarFloat, "x"));
+  EXPECT_FALSE(CVarExists("t.seven"));
+  EXPECT_TRUE(CVarGet("t.fresh")->awaitsValue && CVarGet("t.fresh")->cell.f == 0.0f);
+  EXPECT_TRUE(CVarLoadEntry("t.fresh", kCVarFloat, "0.5"));
+  EXPECT_FALSE(CVarGet("t.fresh")->declaredInCode || CVarGet("t.fresh")->awaitsValue);
 }
 
 TEST(ConsoleVariable, SecondCodeDeclarationOfAnotherTypeStaysApart) {
@@ -79,8 +111,13 @@ TEST(ConsoleVariable, SecondCodeDeclarationOfAnotherTypeStaysApart) {
   EXPECT_FALSE(second.registered);
   second = 2.5f;
   EXPECT_EQ(CVarGet("t.mode")->cell.type, kCVarInt);
-  EXPECT_EQ(static_cast<int>(first), 4);
   EXPECT_NE(testing_support::ReadFile("log.txt").find("ConsoleVariable: \"t.mode\""), std::string::npos);
+  // A bound handle re-registered under a conflicting name gets a cell of its
+  // own rather than writing into the record it left.
+  ConsoleVariable<float> moved("t.other", 3.0f);
+  EXPECT_FALSE(moved.Register("t.mode", 6.0f));
+  moved = 7.0f;
+  EXPECT_EQ(std::make_pair(CVarGet("t.other")->cell.f, static_cast<int>(first)), std::make_pair(3.0f, 4));
 }
 
 }  // namespace

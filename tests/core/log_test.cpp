@@ -18,6 +18,7 @@ void Show(const char* text, int flags) {
 TEST(Log, EachHelperReachesItsTargetsAndTheFileStartsEmpty) {
   testing_support::WriteFile("log.txt", "line of an earlier run\n");
   LogPrintf("Before: no console %d", 1);
+  ConsolePrintf("lost: no console yet");
   SetLogConsoleSink(Show);
   LogPrintf("Both: %s", "a");
   LogToFile("FileOnly: %d", 2);
@@ -27,9 +28,13 @@ TEST(Log, EachHelperReachesItsTargetsAndTheFileStartsEmpty) {
   LogPrintf("%s", user.c_str());                    // user text stays literal
   const char* noFormat = nullptr;                   // writes nothing
   LogPrintf(noFormat, 0);
+  LogToFile(noFormat, 0);
+  ConsolePrintf(noFormat, 0);
   LogPrintf("Ends in line end\n");
+  SetLogConsoleSink(nullptr);
+  LogPrintf("After: detached");
   EXPECT_EQ(testing_support::ReadFile("log.txt"),
-            "Before: no console 1\nBoth: a\nFileOnly: 2\n" + cut + "\n" + user + "\nEnds in line end\n\n");
+            "Before: no console 1\nBoth: a\nFileOnly: 2\n" + cut + "\n" + user + "\nEnds in line end\n\nAfter: detached\n");
   EXPECT_EQ(g_shown, "Both: a|ConsoleOnly: 0.5|" + cut + "|" + user + "|Ends in line end\n|");
 }
 

@@ -39,7 +39,8 @@ void ExpectNear(const Q4& expected, const Q4& actual, double tolerance, double s
   for (int i = 0; i < (std::isnan(expected.w) ? 3 : 4); ++i) EXPECT_NEAR(a[i], sign * e[i], tolerance) << "xyzw"[i];
 }
 
-TEST(Quaternion, MatrixColumnsAreTheRotatedAxesAndSetFromMatrixInverts) {
+TEST(Quaternion, ProductsMatricesAndAxesMatchConjugationAndSetFromMatrixInverts) {
+  ExpectNear({0, 0, 0, 1}, Of(Quaternion(0, 0, 0, 2) * Quaternion(0, 0, 0, 3)), 0.0);
   // Exact half-turns first: about each axis and about the x = y diagonal,
   // whose tie of m00 and m11 above m22 once gave NaN.
   const double h = std::sqrt(0.5);
@@ -48,10 +49,22 @@ TEST(Quaternion, MatrixColumnsAreTheRotatedAxesAndSetFromMatrixInverts) {
   for (int n = 0; n < 3000; ++n) {
     Quaternion q = RandomUnit(&rng, n % 2 == 0 ? 1.0 : 0.03);
     if (n < 6) q = Quaternion(halfTurns[n].x, halfTurns[n].y, halfTurns[n].z, halfTurns[n].w);
+    const Quaternion b = RandomUnit(&rng);
+    Quaternion product = q;
+    product.MulAssign(b);
     Matrix4 m;
     q.GetMatrix(&m);
-    // Column c is the rotated axis c.
-    for (int c = 0; c < 3; ++c) ExpectNear({m.m[c], m.m[4 + c], m.m[8 + c], NAN}, Rotate(Of(q), kAxes[c]), 2e-6);
+    const Vector3 axes[3] = {q.GetXAxis(), q.GetYAxis(), q.GetZAxis()};
+    for (int c = 0; c < 3; ++c) {
+      const Q4& v = kAxes[c];
+      ExpectNear(Rotate(Of(q), Rotate(Of(b), v)), Rotate(Of(product), v), 2e-6);
+      ExpectNear(Rotate(Conj(Of(q)), Rotate(Of(b), v)), Rotate(Of(q.InverseTimes(b)), v), 2e-6);
+      // Column c is the rotated axis c; row c the inverse rotation of axis c.
+      ExpectNear({m.m[c], m.m[4 + c], m.m[8 + c], NAN}, Rotate(Of(q), v), 2e-6);
+      ExpectNear({axes[c].x, axes[c].y, axes[c].z, NAN}, Rotate(Conj(Of(q)), v), 2e-6);
+    }
+    for (int e : {3, 7, 11, 12, 13, 14}) EXPECT_EQ(m.m[e], 0.0f);
+    EXPECT_EQ(m.m[15], 1.0f);
     // The trace formula divides by sqrt(T), so its rounding grows as T = 4 w^2
     // shrinks; below T = 0.01 the column formulas must take over.
     const float trace = m.m[0] + m.m[5] + m.m[10] + 1.0f;
@@ -61,13 +74,23 @@ TEST(Quaternion, MatrixColumnsAreTheRotatedAxesAndSetFromMatrixInverts) {
   }
 }
 
-TEST(Quaternion, EulerAnglesReadBackNearNinetyDegreesOfY) {
+TEST(Quaternion, EulerAnglesAreZYXAxisRotationsAndReadBackNearNinetyDegreesOfY) {
+  // Rotation about axis 0 (X), 1 (Y) or 2 (Z) by degrees, pi taken as 3.14159.
+  auto turn = [](int axis, double degrees, const Q4& v) -> Q4 {
+    const double c = std::cos(degrees * 3.14159 / 180.0), s = std::sin(degrees * 3.14159 / 180.0);
+    if (axis == 0) return {v.x, c * v.y - s * v.z, s * v.y + c * v.z, 0};
+    if (axis == 1) return {c * v.x + s * v.z, v.y, -s * v.x + c * v.z, 0};
+    return {c * v.x - s * v.y, s * v.x + c * v.y, v.z, 0};
+  };
   // Within about 0.02 degrees of Y = +-90 single precision cannot split the
   // rotation between X and Z well: there the angles read back coarsely.
-  for (const auto& [ay, tolerance] : {std::pair{-35.0f, 1e-4}, {89.9f, 1e-3}, {90.0f, 0.15}, {200.0f, 1e-3}}) {
+  for (const auto& [ay, tolerance] : {std::pair{-35.0f, 1e-4}, {70.0f, 1e-4}, {-89.5f, 2e-4}, {89.9f, 1e-3},
+                                      {90.0f, 0.15}, {-90.0f, 0.15}, {89.9999f, 0.15}, {90.01f, 0.15}, {200.0f, 1e-3}}) {
     for (float ax = -180; ax <= 370; ax += 10) {
       for (float az = -185; az <= 370; az += 10) {
-        const Quaternion q(ax, ay, az);
+        Quaternion q;
+        q.SetEuler(ax, ay, az);
+        for (const Q4& v : kAxes) ExpectNear(turn(2, az, turn(1, ay, turn(0, ax, v))), Rotate(Of(q), v), 4e-6);
         Vector3 out;
         q.GetEuler(&out);
         // Past 90 the same rotation reads as 180 - Y with X and Z turned.
@@ -91,6 +114,8 @@ TEST(Quaternion, SlerpSubtendsTheFractionAndAngleToIsHalfTheRotationWithoutNaN) 
       EXPECT_NEAR(RotationAngle(out, b), (1.0 - t) * full, 1e-5);
     }
     ExpectNear(Of(b), Of(out), 1e-6, a.Dot(b) < 0.0f ? -1.0 : 1.0);  // the shorter arc: t = 1 gives -b
+    Slerp(0.5f, a, minusA, &out);  // q and -q are one rotation: no turn at all
+    ExpectNear(Of(a), Of(out), 1e-6);
     EXPECT_NEAR(a.AngleTo(b), full / 2.0, 3e-3);  // plus the small offset's effect
     EXPECT_NEAR(minusA.AngleTo(b), full / 2.0, 3e-3);
   }

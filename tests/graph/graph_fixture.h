@@ -108,6 +108,7 @@ class GraphFixture : public testing::Test {
   ConsoleVariable<int> evalType{"motionctrl.evaltype", 2};
   ConsoleVariable<float> threshold{"graph.eval_threshold", 1.0f};
   ConsoleVariable<float> transitionTime{"motionctrl.transition_time", 0.15f};
+  ConsoleVariable<int> debug{"graph.debug", 1};
 };
 
 }  // namespace graph_test

@@ -85,12 +85,19 @@ TEST_F(MotionControllerTest, AdvanceTransportAndClamps) {
   c.speed = 2.5f;
   Play(c, 4);
   EXPECT_EQ(c.currentFrame, 10);
-  // Steps stay inside the motion.
+  // Transport: every call but Play stops the controller; steps stay inside
+  // the motion.
   MotionController& t = NewController(20, 17);
-  t.StepForward(5);
-  EXPECT_EQ(t.currentFrame, 19);
-  t.StepBackward(2147483647);
-  EXPECT_EQ(t.currentFrame, 0);
+  // The frame after `call` made while playing; -1 when it left t playing.
+  auto after = [&t](auto call) {
+    t.Play();
+    call();
+    return t.playing ? -1 : t.currentFrame;
+  };
+  EXPECT_EQ(after([&] { t.StepForward(5); }), 19);
+  EXPECT_EQ(after([&] { t.StepBackward(2147483647); }), 0);
+  EXPECT_EQ(after([&] { t.GoToEnd(); }), 19);
+  EXPECT_EQ(after([&] { t.Rewind(); }), 0);
   // A frame written from outside the motion is brought back in.
   for (const auto& [written, shown] : {std::pair{500, 19}, std::pair{-3, 0}}) {
     t.currentFrame = written;
@@ -115,16 +122,28 @@ TEST_F(MotionControllerTest, BlendsRunOverTheWindowAndReadOnlyTheMotion) {
       EXPECT_EQ(c.IsTransitioning(), e < end) << seconds << ": " << e;
       const Posture& now = motion->frames[120 + e];
       ExpectBlend(c.GetPosture(), e <= end ? motion->frames[10 + e] : now, now, e, TransitionFrames());
+      // The mixer's joint rotation is the current frame's, not the blend's.
+      EXPECT_EQ(c.GetJointRotation(7).x, now.rotation[7].x);
     }
   }
-  // Stop drops a blend and the time spent stopped: frame 15 shows alone
-  // after one more update.
+  // A change of the window acts on a running blend: W = 36.0000014 ends it
+  // at 37 frames. Stop drops a blend and the time spent stopped: frame 15
+  // shows alone after one more update.
   transitionTime = 0.15f;
   MotionController& c = NewController(200, 0);
+  ASSERT_TRUE(c.StartTransition(100));
+  Play(c, 9);
+  transitionTime = 0.3f;
+  Play(c, 27);
+  EXPECT_TRUE(c.IsTransitioning());
+  Play(c, 1);
+  EXPECT_FALSE(c.IsTransitioning());
   ASSERT_TRUE(c.StartTransition(10));
   Play(c, 4);
   c.Stop();
+  EXPECT_FALSE(c.IsTransitioning());
   Play(c, 10, 12);
+  EXPECT_EQ(c.currentFrame, 14);
   c.Play();
   Play(c, 1);
   EXPECT_EQ(c.currentFrame, 15);
@@ -134,7 +153,15 @@ TEST_F(MotionControllerTest, BlendsRunOverTheWindowAndReadOnlyTheMotion) {
   MotionController* d = &NewController(100, 90);
   ASSERT_TRUE(d->StartTransition(20));
   Play(*d, 1, 19);
+  EXPECT_FALSE(d->IsTransitioning());
   ExpectBlend(d->GetPosture(), motion->frames[99], motion->frames[39], 19, TransitionFrames());
+  // A loop wrap during the blend ends it: frame 0 is shown alone.
+  d = &NewController(50, 10);
+  ASSERT_TRUE(d->StartTransition(45));
+  Play(*d, 1, 6);
+  EXPECT_EQ(d->currentFrame, 0);
+  EXPECT_FALSE(d->IsTransitioning());
+  ExpectBlend(d->GetPosture(), motion->frames[0], motion->frames[0]);
 }
 
 TEST_F(MotionControllerTest, RootKeepsItsPlaceAndHeadingAtAJump) {
@@ -160,12 +187,18 @@ TEST_F(MotionControllerTest, RootKeepsItsPlaceAndHeadingAtAJump) {
   Play(*c, 1);
   const Vector3 turned(2.0 + std::cos(70.0 * kPi / 180.0), 0.95f, 3.0 + std::sin(70.0 * kPi / 180.0));
   EXPECT_LT(Distance(c->GetPosture().root, turned), 1e-5f);
+  // Corrections accumulate: jumping back turns by +70, cancelling the first.
+  Play(*c, 18);
+  ASSERT_TRUE(c->StartTransition(5));
+  EXPECT_NEAR(std::fabs(c->headingCorrection.w), 1.0f, 1e-6f);
   // Tilted frames: the tilt difference is dropped, the turn stays about y.
   c = &NewController(60, 5);
   motion->frames[5].rotation[0] = Quaternion(25.0f, 30.0f, -10.0f);
   motion->frames[40].rotation[0] = Quaternion(-15.0f, 120.0f, 40.0f);
   ASSERT_TRUE(c->StartTransition(40));
-  EXPECT_LT(std::fabs(c->headingCorrection.x) + std::fabs(c->headingCorrection.z), 1e-6f);
+  const Quaternion tilted = c->headingCorrection;
+  EXPECT_LT(std::fabs(tilted.x) + std::fabs(tilted.z), 1e-6f);
+  EXPECT_NEAR(tilted.y * tilted.y + tilted.w * tilted.w, 1.0f, 1e-6f);
   // Looping a clip that steps 0.1 a frame along x and turns by 2 degrees a
   // frame: at each wrap the root stays where it stands, facing on, and
   // walks on from there; a clip standing in place wraps in place.
@@ -237,10 +270,10 @@ TEST_F(MotionControllerTest, RealClipsWalkOnAcrossLoopWrapsAndSeams) {
   }
 }
 
-TEST_F(MotionControllerTest, MotionsThatGo) {
+TEST_F(MotionControllerTest, NamesAndMotionsThatGo) {
   Motion* jog = new Motion("Jog", 10, 0);
   MotionController* first = jog->CreateController(0);
-  jog->CreateController(0);
+  EXPECT_EQ(first->name + " " + jog->CreateController(0)->name, "jog jog1");
   // A dying motion takes its controllers' entries along, and they forget it:
   // like a controller of a motion without frames, they read nothing more.
   delete jog;

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "tests/graph/graph_fixture.h"
 #include "tests/support/plain_graph.h"
 #include "tests/support/real_clips.h"
+#include "tests/support/tiny_skeleton.h"
 
 namespace {
 
@@ -42,7 +44,9 @@ float Reference(int metric, const Posture* frames, const MarkerSet* markers, int
 TEST_F(PoseMetricsTest, MetricsMatchThePlainLoopsAndWindowsMustFit) {
   MotionController& c = *SwayingClip(120);
   const Posture* frames = c.GetMotion()->frames;
-  // Windows of 18 frames: starts 0 to 102 fit in 120 frames.
+  const float thresholds[3] = {0.95f, 0.464f, 0.95f};
+  // Windows of 18 frames: starts 0 to 102 fit in 120 frames. 0.35 s gives
+  // 0.35f * 120 = 41.99999...: windows of 41 frames, not 42.
   const int inside[][2] = {{0, 60}, {60, 0}, {13, 77}, {101, 3}, {0, 102}};
   const int outside[][2] = {{103, 0}, {0, 103}, {-1, 20}, {20, -1}, {2147483647, 0}};
   for (int metric = 0; metric < 3; ++metric) {
@@ -51,9 +55,32 @@ TEST_F(PoseMetricsTest, MetricsMatchThePlainLoopsAndWindowsMustFit) {
       EXPECT_EQ(c.EvaluateTransition(p[0], p[1]), Reference(metric, frames, c.markerCache, p[0], p[1], 18)) << metric;
     }
     for (const auto& p : outside) {
+      threshold = 0.5f;
       EXPECT_EQ(c.EvaluateTransition(p[0], p[1]), 0.0f) << metric << ": " << p[0] << ", " << p[1];
+      EXPECT_EQ(static_cast<float>(threshold), thresholds[metric]);  // written all the same
     }
+    transitionTime = 0.35f;
+    EXPECT_EQ(c.EvaluateTransition(3, 79), Reference(metric, frames, c.markerCache, 3, 79, 41)) << metric;
+    EXPECT_EQ(c.EvaluateTransition(80, 0), 0.0f) << metric;
+    // No window: nothing to compare (the dot products have no mean).
+    transitionTime = 0.005f;
+    EXPECT_EQ(c.EvaluateTransition(119, 5), metric == 1 ? 0.0f : 1.0f) << metric;
+    EXPECT_EQ(c.EvaluateTransition(120, 5), 0.0f) << metric;
+    transitionTime = 0.15f;
   }
+}
+
+TEST_F(PoseMetricsTest, JointPositionsWithoutACache) {
+  // A motion made in memory has no ".mpos" cache: with a skeleton the
+  // positions are computed from the postures, as the cache would hold them.
+  evalType = 2;
+  ASSERT_TRUE(testing_support::WriteTinySkeleton(testing_support::TiltedBone));
+  MotionController& d = *SwayingClip(60);
+  std::unique_ptr<MarkerSet[]> expected(new MarkerSet[60]);
+  for (int i = 0; i < 60; ++i) expected[i].ComputeFromPosture(d.GetMotion()->frames[i]);
+  delete[] d.markerCache;
+  d.markerCache = nullptr;
+  EXPECT_EQ(d.EvaluateTransition(10, 30), Reference(2, d.GetMotion()->frames, expected.get(), 10, 30, 18));
 }
 
 // One motion joined from two walks (02_01, 343 frames, and 02_02, 298

@@ -1,4 +1,5 @@
-// Transition graphs on hand-made motions: the generator at the bounds of its rules (the metrics' exactness on real data
+// Transition graphs on hand-made motions: naming and table sharing, the
+// generator at the bounds of its rules (the metrics' exactness on real data
 // is in pose_metrics_test.cpp), motions without frames, the walk's two
 // triggers, and the ".gra" file (the fuzz target reads arbitrary files and
 // round-trips what it writes).
@@ -31,6 +32,21 @@ class GraphTest : public GraphFixture {
   }
 };
 
+TEST_F(GraphTest, NamesRegistersAndSharesOneTablePerMotion) {
+  Motion* walk = new Motion("Walk", 120, 0);
+  TransitionGraph* graph = walk->CreateController(1)->GetGraph();
+  EXPECT_EQ(graph->name + std::to_string(graph->GetNode(0)->edges.size()), "walk_graph3");  // 55, 73-77, 91-99
+  // Later controllers adopt the table, whatever their graph type: a missing
+  // file is written from it, of an existing one only the node count is read.
+  WriteFile("walk2_graph.gra", "120 this is not a graph");
+  MotionController* second = walk->CreateController(2);
+  EXPECT_EQ(ReadFile("walk1_graph.gra"), ReadFile("walk_graph.gra"));
+  for (MotionController* later : {second, walk->CreateController(1)}) EXPECT_EQ(later->GetGraph()->nodes, graph->nodes);
+  EXPECT_EQ(Count("GenerateGraph: generating") + Count("GRAPH: Error importing"), 1);
+  // Types 0 and 3 make no graph (both null).
+  EXPECT_EQ(walk->CreateController(0)->GetGraph(), walk->CreateController(3)->GetGraph());
+}
+
 TEST_F(GraphTest, GeneratorFollowsThePlainRulesToTheirBounds) {
   // Two clips of 500 and 400 frames, every pair an edge (type 5), and the
   // whole window of 0.25 s (W = 30): the exclusion zone of 90 frames, the
@@ -55,6 +71,7 @@ TEST_F(GraphTest, GeneratorFollowsThePlainRulesToTheirBounds) {
     int above = 0;
     for (const GraphEdge& edge : graph.GetNode(200)->edges) above = above == 0 && edge.target > 200 ? edge.target : above;
     EXPECT_EQ(above, 291);
+    EXPECT_EQ(graph.GetNode(900), graph.GetNode(-1));  // outside the table: both null
   }
   SetGenerationThreads(0);
   // A window that is not positive, or longer than any motion: no edges.
@@ -83,6 +100,18 @@ TEST_F(GraphTest, MotionsWithoutFramesGetEmptyGraphsAndNoFile) {
   EXPECT_EQ(Count("GraphUpdate"), 0);
   EXPECT_FALSE(fs::exists("ghost_graph.gra"));
   EXPECT_EQ(ReadFile("empty_graph.gra"), "0\r\n");
+  EXPECT_EQ(CreateTransitionGraph(1, nullptr), nullptr);
+  // The motion grows after its table was made (frames joined later): the
+  // next graph makes a table of its own.
+  Motion* grow = new Motion("grow", 100, 0);
+  GraphNode* before = grow->CreateController(1)->GetGraph()->nodes;
+  delete[] grow->frames;
+  grow->frames = new Posture[200];
+  grow->frameCount = 200;
+  grow->segmentEnds = {100, 200};
+  TransitionGraph& after = *grow->CreateController(1)->GetGraph();
+  EXPECT_NE(after.nodes, before);
+  EXPECT_FALSE(after.GetNode(150)->edges.empty());
 }
 
 TEST_F(GraphTest, VariantsLeaveByTheirRulesAndEveryGraphNearTheEndOfAClip) {
@@ -105,8 +134,11 @@ TEST_F(GraphTest, VariantsLeaveByTheirRulesAndEveryGraphNearTheEndOfAClip) {
   CutoffOnlyTransitionGraph cutoff(controller);
   const std::pair<int, const char*> walks[] = {{363, ""},
                                                {364, "GraphUpdate: Attempting cutoff transition: (364 to 0)"},
+                                               {382, "GraphUpdate: no valid transitions on frame 382"},
                                                {400, "GraphUpdate: no valid transitions on frame 400"},
-                                               {401, ""}};
+                                               {401, ""},
+                                               {863, ""},
+                                               {864, "GraphUpdate: Attempting cutoff transition: (864 to 0)"}};
   for (const auto& [frame, logged] : walks) {
     controller->transitioning = false;
     EXPECT_EQ(Walk(cutoff, frame), logged);
@@ -115,6 +147,12 @@ TEST_F(GraphTest, VariantsLeaveByTheirRulesAndEveryGraphNearTheEndOfAClip) {
   transitionTime = 0.25f;
   EXPECT_EQ(Walk(cutoff, 339), "");
   EXPECT_NE(Walk(cutoff, 340), "");
+  // graph.debug 0 silences the walk but not the jump.
+  debug = 0;
+  controller->transitioning = false;
+  EXPECT_EQ(Walk(cutoff, 399), "");  // no edges there
+  EXPECT_EQ(Walk(fixed, 338), "");
+  EXPECT_EQ(controller->currentFrame, 50);
   // The random graph draws one number per update: leaving when it is a
   // multiple of its period; a period below 1 never leaves.
   EXPECT_TRUE(RandomTransitionGraph(controller, 1).ShouldLeave());
@@ -128,6 +166,7 @@ TEST_F(GraphTest, VariantsLeaveByTheirRulesAndEveryGraphNearTheEndOfAClip) {
 
 TEST_F(GraphTest, FilesHoldTheExactLayout) {
   FileGraph& graph = *new FileGraph((new Motion("three", 3, 0))->CreateController(0), "three.gra");
+  EXPECT_EQ(ReadFile("three.gra"), "3\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n");
   // Weights as printf's "%g" writes them, integers plainly.
   graph.GetNode(0)->edges = {{2, 0.962f}, {1, 0.951f}};
   graph.GetNode(1)->edges = {{-7, 1.0f},      {-7, 0.95312345f}, {-7, 1e-5f}, {-7, 0.0001f},
@@ -171,7 +210,9 @@ TEST_F(GraphTest, RefusedFilesAreReplacedAndSomeGraphsAreNotWritten) {
   // place is written over it, so the next start reads it.
   const std::pair<const char*, std::string> bad[] = {
       {"more_nodes", "4\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n3 0\r\n\r\n"},
+      {"fewer_nodes", "2\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n"},
       {"target_past_end", "3\r\n0 1\r\n3 0.9 \r\n1 0\r\n\r\n2 0\r\n\r\n"},
+      {"negative_target", "3\r\n0 0\r\n\r\n1 1\r\n-1 0.9 \r\n2 0\r\n\r\n"},
       {"fifo", ""},  // would block an open
   };
   for (const auto& [name, bytes] : bad) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <tuple>
 
+#include "motion/text_file.h"
 #include "tests/motion/tiny_motion.h"
 
 namespace {
@@ -25,8 +26,10 @@ TEST_F(MotionTest, FramesRunToTheEndOfTheTextOrToAnError) {
   EXPECT_FLOAT_EQ(clip->frames[1].root.x, (1.0f - 7.0f + 0.75f) * 0.06f);
   EXPECT_NEAR(clip->frames[0].rotation[3].x, std::sin(TinyValue(0, 3, 0) * M_PI / 360.0), 1e-7);
   EXPECT_EQ(clip->frames[0].rotation[3].y, 0.0f);
-  // A sound edit of a clip's text (a line of blanks and empty lines, comment
-  // lines anywhere after the header) keeps every frame and the clip is cached. After an error the frames read
+  // Sound edits of a clip's text keep every frame and the clip is cached:
+  // a line of blanks and empty lines, comment lines anywhere after the
+  // header, a tab and blanks between words, other spellings of the same
+  // numbers (1e-50 is 0), the header alone. After an error the frames read
   // soundly before it are kept, the error is logged with the file and the
   // line, and nothing is cached, so that the next load reports it again.
   struct Case { int frames; const char *find, *replace; int kept; const char* logged; };
@@ -35,11 +38,18 @@ TEST_F(MotionTest, FramesRunToTheEndOfTheTextOrToAnError) {
       {2, "\n2\n", "\n# take two\n#\n2\n", 2, nullptr},
       {2, "\nlfemur", "\n  #lfemur 1 2 3\nlfemur", 2, nullptr},
       {2, "rthumb 9 9.5\n", "rthumb 9 9.5\n\n# end of take", 2, nullptr},
+      {2, "lfemur ", "lfemur\t   ", 2, nullptr},
+      {2, "lowerneck 1 1.25 1.5", "lowerneck +1 .125e1 1.50", 2, nullptr},
+      {2, "upperback 0 ", "upperback 1e-50 ", 2, nullptr},
+      {0, "", "", 0, nullptr},
       {2, "\n2\n", "\nend of take\n2\n", 1, "line 34: frame number expected, found \"end\"; 1 frames are kept"},
       {2, ":DEGREES", ":RADIANS", 0, "has no \":DEGREES\" line; no frames are read"},
       {2, "rthumb 9 9.5\n", "", 1, "ends at line 63 within frame 2; 1 frames are kept"},
       {2, "\n2\n", "\n2.5\n", 1, "line 34: frame number expected, found \"2.5\"; 1 frames are kept"},
       {3, "lfemur -4 ", "lfemur 1.5x ", 2, "line 66: \"1.5x\" is not a number; 2 frames are kept"},
+      {3, "lfemur -4 ", "lfemur nan ", 2, "line 66: \"nan\" is not a number; 2 frames are kept"},
+      {3, "lfemur -4 ", "lfemur 1e60 ", 2, "line 66: \"1e60\" is not a number; 2 frames are kept"},
+      {3, "lfemur -4 ", "lfemur +-4 ", 2, "line 66: \"+-4\" is not a number; 2 frames are kept"},
   };
   for (const Case& c : cases) {
     std::string text = TinyAmc(c.frames);
@@ -55,6 +65,10 @@ TEST_F(MotionTest, FramesRunToTheEndOfTheTextOrToAnError) {
   std::string text;
   for (char c : TinyAmc(2)) text += (c == '\n') ? std::string("\r\n") : std::string(1, c);
   EXPECT_TRUE(SamePosture(LoadText(text)->frames[1], TinyPosture(1)));
+  // Only a carriage return before a line feed goes; a lone one stays.
+  WriteFile("cr.txt", "a\r\nb\rc\r");
+  ASSERT_TRUE(ReadTextFile("cr.txt", &text));
+  EXPECT_EQ(text, "a\nb\rc\r");
   text = TinyAmc(2);
   text.pop_back();
   EXPECT_TRUE(SamePosture(LoadText(text)->frames[1], TinyPosture(1)));
@@ -82,6 +96,8 @@ TEST_F(MotionTest, NamesFailedLoadsAndFileNames) {
   Motion a("Walk", "walk.amc", 0.06f, 4);
   Motion b("walk", "walk.amc", 0.06f, 5);  // a body weight code past 4 gives 0
   EXPECT_EQ(a.name + " " + b.name + " " + std::to_string(a.bodyWeights * 10 + b.bodyWeights), "walk walk1 40");
+  Motion missing("Gone", "gone.amc", 0.06f, 0);
+  EXPECT_EQ(MotionMap().at("gone"), &missing);
   // Names that lead out of the motion folder are refused, even when they
   // come back to a file in it; a name cut short at a NUL byte would reach
   // the motion file itself, and a cache written there would replace it.
@@ -92,7 +108,16 @@ TEST_F(MotionTest, NamesFailedLoadsAndFileNames) {
   EXPECT_EQ(a.WriteBinaryPostures(std::string("data/motions/walk.amc\0.bin", 26), a.frames, 2), -1);
   EXPECT_EQ(ReadFile("data/motions/walk.amc"), clip);
   // A file name without "." (in the file's own part) has no caches.
+  WriteFile("data/motions/plain", TinyAmc(1));
+  EXPECT_EQ(Motion("plain", "plain", 0.06f, 0).LoadMarkerPositions(), nullptr);
+  EXPECT_TRUE(LoggedOnce("LoadMarkerPositions: Invalid resource name data/motions/plain"));
   EXPECT_EQ(MotionCacheName("data/motions/sub.dir/walk", ".bin"), "");
+  // A motion whose name entry was taken over leaves that entry alone.
+  Motion* x = new Motion("x", 1, 0);
+  MotionMap()["x"] = &a;
+  delete x;
+  EXPECT_EQ(MotionMap().at("x"), &a);
+  MotionMap().erase("x");
 }
 
 TEST_F(MotionTest, AppendFileJoinsFiles) {
@@ -103,6 +128,9 @@ TEST_F(MotionTest, AppendFileJoinsFiles) {
   EXPECT_TRUE(m.AppendFile("b.amc", 0.06f) && m.AppendFile("c.amc", 0.06f));
   ASSERT_EQ(m.frameCount, 9);
   EXPECT_EQ(m.segmentEnds, (std::vector<int>{3, 5, 9}));
+  EXPECT_EQ(m.resourceNames.back(), "data/motions/c.amc");
+  const int source[9] = {0, 1, 2, 10, 11, 20, 21, 22, 23};
+  for (int f = 0; f < 9; ++f) EXPECT_TRUE(SamePosture(m.frames[f], TinyPosture(source[f]))) << f;
   // A frame equal to a segment end belongs to the earlier segment.
   const int ends[6][2] = {{0, 3}, {3, 3}, {4, 5}, {6, 9}, {9, 9}, {10, 9}};
   for (const auto& e : ends) EXPECT_EQ(m.GetSegmentEnd(e[0]), e[1]) << e[0];
@@ -112,10 +140,13 @@ TEST_F(MotionTest, AppendFileJoinsFiles) {
   EXPECT_EQ(m.frameCount + m.segmentEnds.size() + m.resourceNames.size(), 15u);
   EXPECT_FALSE(Motion("failed", "nothing.amc", 0.06f, 0).AppendFile("a.amc", 0.06f));
   EXPECT_EQ(MotionMap().count("temp_motion"), 0u);
-  // Frames are set only inside the motion.
+  // Frames are set only inside the motion; a reset makes each the default.
   for (int frame : {8, 9, -1}) m.SetPosture(frame, TinyPosture(99));
   EXPECT_EQ(CountLogged("SetPosture: frame", true), 2);
   EXPECT_TRUE(SamePosture(m.frames[8], TinyPosture(99)));
+  m.ResetPostures();
+  EXPECT_TRUE(SamePosture(m.frames[8], Posture()));
+  EXPECT_EQ(Motion("empty", -5, 0).frameCount, 0);
 }
 
 TEST_F(MotionTest, APostureCacheIsReadOnlyWhenWhole) {
@@ -128,15 +159,24 @@ TEST_F(MotionTest, APostureCacheIsReadOnlyWhenWhole) {
   // The next load takes the cache and does not need the text.
   fs::rename("data/motions/walk.amc", "walk.amc");
   EXPECT_EQ(Bytes(Motion("walk", "walk.amc", 0.06f, 0).frames, 1016), good.substr(2));
-  // A byte short, a byte too many, a negative count, no separator; white
-  // space before the count.
+  // A byte short, a byte too many, a negative count, an absurd count (never
+  // allocated), no separator; white space before the count, a count of 0.
   const std::pair<std::string, int> files[] = {
-      {good.substr(0, good.size() - 1), -1}, {good + "x", -1}, {"-1\n" + good.substr(2, 508), -1}, {"0", -1},
-      {" \t\n" + good, 0}};
+      {good.substr(0, good.size() - 1), -1}, {good + "x", -1}, {"-1\n" + good.substr(2, 508), -1},
+      {"2000000000\n" + good.substr(2), -1}, {"0", -1},        {" \t\n" + good, 0},
+      {"0\n", 0}};
   for (const auto& [bytes, result] : files) {
     WriteFile("data/motions/x.bin", bytes);
     EXPECT_EQ(first.ReadBinaryPostures("data/motions/x.bin"), result) << bytes.substr(0, 12);
   }
+  // A cache that is not whole: without the text the motion fails; with it,
+  // the text is parsed and the cache rewritten whole.
+  WriteFile("data/motions/walk.bin", good + "x");
+  EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, -1);
+  fs::rename("walk.amc", "data/motions/walk.amc");
+  EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, 2);
+  EXPECT_EQ(CountLogged("ReadBinaryPostures: Error reading data/motions/walk.bin"), 2);
+  EXPECT_EQ(ReadFile("data/motions/walk.bin"), good);
 }
 
 TEST_F(MotionTest, CachesOlderThanTheTextOrTheSkeletonAreMadeAgain) {
@@ -230,9 +270,13 @@ TEST_F(MotionTest, LoadMarkerPositionsJoinsTheFilesCaches) {
   std::unique_ptr<MarkerSet[]> markers(m.LoadMarkerPositions());
   ASSERT_NE(markers, nullptr);
   EXPECT_EQ(Bytes(markers.get(), 5 * 372), ReadFile("data/motions/a.mpos").substr(2) + b.substr(2));
+  EXPECT_TRUE(LoggedOnce("LoadMarkerPositions: Successfully Loaded ALL Binary MarkerPositions"));
   const std::pair<std::string, std::string> broken[] = {
       {"1\n" + b.substr(2, 372), "Mismatched frame count during reading"},  // a record short
+      {"3\n" + b.substr(2) + b.substr(2, 372), "Mismatched frame count during reading"},
+      {b.substr(0, b.size() - 10), "Error reading data/motions/b.mpos"},
       {b + "x", "Error reading data/motions/b.mpos"},
+      {"x\n", "Error reading data/motions/b.mpos"},
   };
   for (const auto& [bytes, logged] : broken) {
     WriteFile("data/motions/b.mpos", bytes);

@@ -62,6 +62,18 @@ class SkeletonTest : public TinyMotionTest {};
 TEST_F(SkeletonTest, HandMadeBodyAtRestAndPosedByHand) {
   const auto s = Load(kHandAsf);
   EXPECT_TRUE(s->loaded && s->totalDof == 62 && TreeSize(s->root) == kJointCount);
+  // At rest every joint lies at the sum of the world rest vectors along its
+  // path (the fixed tree), whatever the bones' axis frames.
+  const int parent[kJointCount] = {-1, 0,  1,  2,  3,  4,  0,  6,  7,  8,  9,  0,  11, 12, 13, 14,
+                                   15, 13, 17, 18, 19, 20, 21, 20, 13, 24, 25, 26, 27, 28, 27};
+  for (int j = 0; j < kJointCount; ++j) {
+    Vector3 rest;
+    for (int k = j; k > 0; k = parent[k]) {
+      const TinyBone b = HandBone(k);
+      rest += (b.length * 0.5f) * Vector3(b.direction[0], b.direction[1], b.direction[2]);
+    }
+    EXPECT_LT(Distance(Joint(*s, j), rest), 1e-4f) << BoneNameTable[j];
+  }
   Posture p;
   p.root = Vector3(10, 20, 30);
   p.rotation[0].SetEuler(0, 0, 90);    // body turned about z: (x, y, z) -> (-y, x, z)
@@ -83,7 +95,8 @@ TEST_F(SkeletonTest, HandMadeBodyAtRestAndPosedByHand) {
 
 TEST_F(SkeletonTest, JointPositionsInTheBodyFrameAndBlends) {
   // Joint positions are bit for bit what a skeleton of the same file gives
-  // joint by joint in the body frame, wherever the root stands and faces.
+  // joint by joint in the body frame, wherever the root stands and faces;
+  // the posture is left as it was.
   WriteFile("MartialArts.asf", kHandAsf);
   ForgetDefaultSkeletons();
   Skeleton direct("MartialArts.asf", 0.06f);
@@ -92,7 +105,9 @@ TEST_F(SkeletonTest, JointPositionsInTheBodyFrameAndBlends) {
   direct.SetPosture(p);
   p.root = Vector3(-9, 0, 1);
   p.rotation[0].SetEuler(12, -30, 100);
+  const Posture before = p;
   const MarkerSet markers(p);
+  EXPECT_TRUE(SamePosture(p, before));
   for (int j = 0; j < kJointCount; ++j) {
     const Vector3 v = Joint(direct, j);
     EXPECT_EQ(Bytes(&v, sizeof v), Bytes(&markers.positions[j], sizeof v)) << j;
@@ -116,23 +131,32 @@ TEST_F(SkeletonTest, BadFilesAreReported) {
       // The unfinished block 3 is dropped, blocks 1 and 2 are kept.
       {kHandAsf.substr(0, kHandAsf.find("  end", kHandAsf.find("name ltibia"))),
        "ReadASF: test.asf line 27: the file ends inside bone block 3 of 30", 1},
+      {kHandAsf.substr(0, kHandAsf.find(":hierarchy")), "the file ends before \":hierarchy\"", 1},
       {kHandAsf.substr(0, kHandAsf.find("    lhipjoint lfemur")), "the file ends before the hierarchy's \"end\"", 4},
-      // An unknown child: lfemur's leg stays out of the tree.
+      {Hand("length 3\n", "length inf\n"), "\"length\" without a number", kJointCount},
+      // An unknown parent (lfoot and ltoes stay out of the tree) or child
+      // (lfemur's leg stays out).
+      {Hand("    ltibia lfoot", "    ltibia_x lfoot"), "parent bone \"ltibia_x\" is not in the tree", kJointCount - 2},
       {Hand("lhipjoint lfemur", "lhipjoint lfemur2"), "unknown bone \"lfemur2\" in the hierarchy", kJointCount - 4},
-      // A bone already in the tree, here an ancestor (a cycle), is refused.
+      // A bone already in the tree is refused: named twice, the root as a
+      // child, an ancestor (a cycle).
+      {Hand("    lfoot ltoes\n", "    lfoot ltoes lfemur root\n    ltoes lhipjoint\n    root lhipjoint\n"),
+       "bone root is already in the tree", kJointCount},
       {Hand("lfoot ltoes", "lfoot ltoes lhipjoint"), "bone lhipjoint is already in the tree; not attached again",
        kJointCount},
   };
   std::vector<std::unique_ptr<Skeleton>> s;
   for (const auto& c : cases) {
+    LogLines().clear();
     s.push_back(Load(c.text));
     EXPECT_EQ(CountLogged(c.logged, true), 1) << c.logged;
     EXPECT_EQ(TreeSize(s.back()->root), c.treeSize) << c.logged;
   }
   EXPECT_EQ(s[0]->totalDof, 6 + 3);
-  EXPECT_FALSE(s[1]->loaded);  // nothing is cached with such a skeleton
-  EXPECT_FALSE(s[3]->AddChild(4, &s[3]->bones[1]));  // lhipjoint under lfoot
-  EXPECT_EQ(TreeSize(s[3]->root), kJointCount);
+  EXPECT_EQ(s[0]->bones[3].length + s[0]->bones[3].dofCount, 0.0f);
+  EXPECT_FALSE(s[2]->loaded);  // nothing is cached with such a skeleton
+  EXPECT_FALSE(s.back()->AddChild(4, &s.back()->bones[1]));  // lhipjoint under lfoot
+  EXPECT_EQ(TreeSize(s.back()->root), kJointCount);
 }
 
 }  // namespace

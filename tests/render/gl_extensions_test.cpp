@@ -77,7 +77,8 @@ TEST(GLExtensionsTest, EveryEntryPointIsDeclaredBySystemHeaders) {
 TEST(GLExtensionsTest, VersionsAreCumulative) {
   const std::pair<const char*, std::tuple<int, int, int>> cases[] = {
       {"1.1.0", {0, 0, 0}}, {"1.2.2 Microsoft", {1, 0, 0}}, {"1.3.1", {1, 1, 0}}, {"1.4.0 NVIDIA 53.03", {1, 1, 1}},
-      {"2.1 Mesa", {1, 1, 1}}, {"1.x", {0, 0, 0}}, {"ES 3.2", {0, 0, 0}}, {nullptr, {0, 0, 0}}};
+      {"2.1 Mesa", {1, 1, 1}}, {"0.9", {0, 0, 0}}, {"1", {0, 0, 0}}, {"1.x", {0, 0, 0}}, {"10.0", {1, 1, 1}},
+      {"", {0, 0, 0}}, {"ES 3.2", {0, 0, 0}}, {"99999999999999999999.1", {1, 1, 1}}, {nullptr, {0, 0, 0}}};
   for (const auto& [text, flags] : cases) {
     const GLVersionFlags f = ParseGLVersion(text);
     EXPECT_EQ(std::make_tuple(f.version_1_2, f.version_1_3, f.version_1_4), flags) << (text ? text : "null");

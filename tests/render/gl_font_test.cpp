@@ -47,7 +47,10 @@ TEST(XFontPatternsTest, FaceBecomesXCoreFontNames) {
   EXPECT_EQ(platform::XFontPatterns("Courier New", 12, true),
             (std::vector<std::string>{"-*-courier new-bold-r-*-*-12" + tail, "-*-courier-bold-r-*-*-12" + tail,
                                       "-*-courier-*-r-*-*-12" + tail, "fixed"}));
-  // Wildcards, separators and leading blanks never come from the face.
+  // One word: no duplicate; regular weight; any size. Wildcards, separators
+  // and leading blanks never come from the face.
+  EXPECT_EQ(platform::XFontPatterns("  Helvetica ", 0, false),
+            (std::vector<std::string>{"-*-helvetica-medium-r-*-*-*" + tail, "-*-helvetica-*-r-*-*-*" + tail, "fixed"}));
   EXPECT_EQ(platform::XFontPatterns(" *A-b?  \t C\xe9", 9, true)[0], "-*-ab c-bold-r-*-*-9" + tail);
 }
 
@@ -55,7 +58,9 @@ TEST_F(GLFontTest, PrintsAtTheWindowPixelLiterallyAndWithinTheFont) {
   if (!Start(2400, 64)) TAVRIN_SKIP_TEST(gl_.error());
   const unsigned int listBase = font_->listBase;
   // The font's "H" starts in column 39 and sits on row 20 (from the bottom)
-  // for text at (40, 20); the depth test is enabled afterwards.
+  // for text at (40, 20); the depth test is enabled afterwards; the caller's
+  // viewport and matrices are kept.
+  glTranslatef(0.5f, 0.0f, 0.0f);
   const std::vector<uint8_t> hi = Picture([](GLFont& font) { font.Print(40, 20, "%s", "Hi"); });
   int left = 2400, bottom = 64;
   for (int i = 0; i < 2400 * 64; ++i) {
@@ -64,6 +69,11 @@ TEST_F(GLFontTest, PrintsAtTheWindowPixelLiterallyAndWithinTheFont) {
   }
   EXPECT_EQ(std::make_pair(left, bottom), std::make_pair(39, 20));
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+  GLint viewport[4] = {};
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  GLfloat model[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, model);
+  EXPECT_EQ(std::make_tuple(viewport[2], viewport[3], model[12]), std::make_tuple(2400, 64, 0.5f));
   // At the window's corner the text is not clipped away; the destructor
   // gives the lists back.
   EXPECT_NE(Text(1, 1, "H"), Text(1, 1, ""));
@@ -74,7 +84,7 @@ TEST_F(GLFontTest, PrintsAtTheWindowPixelLiterallyAndWithinTheFont) {
   // Codes outside 32..127 would call lists outside the font's 96: such lists
   // here fill the screen, so any call of one shows.
   std::string codes = "A";
-  for (int c : {0, 31, 128, 255}) {
+  for (int c : {0, 10, 31, 128, 200, 255}) {
     codes += static_cast<char>(c);
     glNewList(font_->listBase - 32 + c, GL_COMPILE);
     glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
@@ -90,6 +100,8 @@ TEST_F(GLFontTest, PrintsAtTheWindowPixelLiterallyAndWithinTheFont) {
   const char* volatile null = nullptr;
   EXPECT_EQ(Picture([&](GLFont& font) { font.Print(10, 10, null, 0); }), Text(10, 10, ""));
   const std::vector<uint8_t> full = Text(2, 8, std::string(255, 'H'));
+  EXPECT_EQ(Text(2, 8, std::string(300, 'H')), full);
+  EXPECT_NE(Text(2, 8, std::string(254, 'H')), full);
   EXPECT_EQ(Picture([](GLFont& font) { font.Print(2, 8, "%s%s", std::string(255, 'H').c_str(), "tail"); }), full);
 }
 

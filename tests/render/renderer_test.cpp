@@ -12,14 +12,26 @@
 #include <vector>
 
 #include "console/gl_console.h"
+#include "core/console_variable.h"
 #include "platform/clock.h"
 #include "platform/gl_context.h"
 #include "render/gl_font.h"
 #include "tests/support/skip.h"
+#include "world/camera.h"
 
 namespace {
 
 using Rgb = std::array<int, 3>;
+
+// The pixel at `column`, `row` (counted from the top) of a picture read back.
+Rgb rendertest_At(const std::vector<uint8_t>& rgb, int width, int column, int row) {
+  const uint8_t* p = &rgb[(static_cast<size_t>(row) * width + column) * 3];
+  return {p[0], p[1], p[2]};
+}
+
+// Registered before any test, so that the frame's own handle and the test's
+// name the same variable in every test.
+ConsoleVariable<int> g_drawGround("world.draw_ground", 1);
 
 // A manual clock standing at 100 s; the console and the lighting flag are
 // put back after each test.
@@ -46,6 +58,14 @@ TEST_F(RenderTest, InitSetsTheProjectionAndTheLights) {
   const std::vector<double> projection = Matrix(GL_PROJECTION_MATRIX);
   EXPECT_NEAR(projection[0], f * 600.0 / 800.0, 1e-5);
   EXPECT_NEAR(projection[5], f, 1e-5);
+  EXPECT_EQ(Matrix(GL_MODELVIEW_MATRIX)[14], -5.0);
+  // A viewport without height (or width) has no aspect ratio: a square
+  // projection.
+  for (const int size : {0, 1}) {
+    glViewport(0, 0, size * 64, (1 - size) * 48);
+    RenderProjection();
+    EXPECT_NEAR(Matrix(GL_PROJECTION_MATRIX)[0], f, 1e-5);
+  }
 }
 
 TEST_F(RenderTest, FPSCountsFramesPerSecondAndDrawsTheRate) {
@@ -80,9 +100,22 @@ TEST_F(RenderTest, FPSCountsFramesPerSecondAndDrawsTheRate) {
   EXPECT_EQ(frame(0.0), reference("0.00 FPS"));
   for (int k = 1; k < 64; ++k) frame(1.0 / 64.0);
   EXPECT_EQ(frame(1.0 / 64.0), reference("64.00 FPS"));
+  // stats.fps 0: no counting and no text.
+  ConsoleVariable<int> statsFps("stats.fps", 1);
+  statsFps = 0;
+  EXPECT_EQ(frame(1.0 / 64.0), reference(""));
+  EXPECT_EQ(GetFrameCounter(), 0);
 }
 
-TEST_F(RenderTest, FrameDrawsTheGroundAndKeepsTheViewWithoutACamera) {
+// Records the drawing of the frame.
+struct RenderTestEntity : Entity {
+  RenderTestEntity(const std::string& name, uint32_t flags, std::string* calls)
+      : Entity(name, flags), calls(calls) {}
+  void Draw() override { *calls += name + " "; }
+  std::string* calls;
+};
+
+TEST_F(RenderTest, FrameDrawsTheGroundAndTheFlaggedEntitiesInNameOrder) {
   if (!gl_.Create(220, 230)) TAVRIN_SKIP_TEST(gl_.error());
   // Without a camera the frame keeps the view: here from above, 10 pixels per
   // unit, column (x + 11) x 10 and row from the top 229 - (-z + 12) x 10.
@@ -91,7 +124,10 @@ TEST_F(RenderTest, FrameDrawsTheGroundAndKeepsTheViewWithoutACamera) {
   glMatrixMode(GL_MODELVIEW);
   glRotatef(90, 1, 0, 0);
   const std::vector<double> before = Matrix(GL_MODELVIEW_MATRIX);
+  std::string calls;
+  RenderTestEntity b("B", 2, &calls), a("a", 6, &calls), c("c", 3, &calls), hidden("hidden", 4, &calls);
   RenderFrame();
+  EXPECT_EQ(calls, "a b c ");
   EXPECT_EQ(Matrix(GL_MODELVIEW_MATRIX), before);
   // Square (i, j) at (i, 0, j) has the first colour exactly when i + j is
   // even; beyond x -10 .. 10 and z -10 .. 11 is the sky.
@@ -100,10 +136,22 @@ TEST_F(RenderTest, FrameDrawsTheGroundAndKeepsTheViewWithoutACamera) {
     for (int j = -11; j <= 11; ++j) {
       const bool off = i < -10 || i > 9 || j < -10 || j > 10;
       const Rgb want = off ? Rgb{104, 212, 248} : (i + j) % 2 == 0 ? Rgb{4, 178, 45} : Rgb{11, 91, 45};
-      const uint8_t* p = &ground[((114 + j * 10) * 220 + i * 10 + 115) * 3];
-      EXPECT_EQ((Rgb{p[0], p[1], p[2]}), want) << i << ", " << j;
+      EXPECT_EQ(rendertest_At(ground, 220, i * 10 + 115, 114 + j * 10), want) << i << ", " << j;
     }
   }
+  // The camera sets the view; the clear colour follows gl.backgrnd_r from the
+  // next frame; with world.draw_ground 0 there is no ground.
+  g_camera = new Camera;
+  ConsoleVariable<float> red("gl.backgrnd_r", 0.0f);
+  red = 0.6f;
+  g_drawGround = 0;
+  RenderFrame();
+  EXPECT_GT(g_camera->pathLength, 0.0f);  // its update planned a path
+  EXPECT_EQ(Matrix(GL_MODELVIEW_MATRIX), before);
+  std::vector<uint8_t> cleared;
+  for (int i = 0; i < 220 * 230; ++i) cleared.insert(cleared.end(), {153, 212, 248});
+  EXPECT_EQ(gl_.ReadRgb(), cleared);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ class FakeInput {
  public:
   FakeInput();
   ~FakeInput();
+  FakeInput(const FakeInput&) = delete;
+  FakeInput& operator=(const FakeInput&) = delete;
 
   // An attached controller, reported by the enumeration in the order added,
   // with the identity {kJoystickGuidKind, index}.
