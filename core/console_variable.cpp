@@ -261,7 +261,8 @@ CVarCell* CVarGetValuePointer(const std::string& name) {
 bool CVarLoadEntry(const std::string& name, int type, const std::string& text) {
   if (type != kCVarInt && type != kCVarFloat) return false;
   // Parse as the file's type, then convert into the record's; text without a
-  // number changes nothing, not even the registry.
+  // number stores no value, but a new name is still registered (holding 0
+  // until the code gives it its default), so that its line is saved again.
   CVarCell parsed;
   parsed.type = type;
   const bool isNumber = cvar_CellFromString(&parsed, text);

@@ -116,6 +116,12 @@ TEST_F(GraphFileTest, AStopLeavesNothingHalfMade) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
+        // The child runs in the program's first working folder: it works in
+        // a folder of its own, removed before it ends.
+        std::string folder = (fs::temp_directory_path() / "tavrin-stop-XXXXXX").string();
+        if (mkdtemp(folder.data()) == nullptr) std::exit(2);
+        fs::current_path(folder);
+        CloseLogFile();
         const std::string three = "3\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n";
         WriteFile("kept.gra", three);
         RequestStop();
@@ -132,6 +138,9 @@ TEST_F(GraphFileTest, AStopLeavesNothingHalfMade) {
         for (const auto& entry : fs::directory_iterator(".")) {
           leftovers |= entry.path().filename().string().find(".tmp") != std::string::npos;
         }
+        CloseLogFile();
+        fs::current_path(fs::temp_directory_path());
+        fs::remove_all(folder);
         std::exit(ok && !leftovers ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
