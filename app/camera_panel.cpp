@@ -74,6 +74,14 @@ void CameraPanel::LayOutControls() {
                               sliderLabels_[i]->GetBestSize().y);
     y += sliderLabels_[i]->GetBestSize().y;
   }
+  if (y != columnBottom_) {
+    columnBottom_ = y;
+    InvalidateBestSize();
+  }
+}
+
+wxSize CameraPanel::DoGetBestSize() const {
+  return PageBestSize(PageColumnWantedWidth({stateBox, lockOnBox}, {stateChoice, entityChoice}), columnBottom_);
 }
 
 void CameraPanel::UpdateControls() {

@@ -40,6 +40,10 @@ class CameraPanel : public ControlPanel {
   wxSlider* hdistSlider;  // id 3: "camera.hdist"
   wxSlider* vdistSlider;  // id 4: "camera.vdist"
 
+ protected:
+  // The column at the width it wants.
+  wxSize DoGetBestSize() const override;
+
  private:
   // Places the controls in the column for the page's present width.
   void LayOutControls();
@@ -51,6 +55,9 @@ class CameraPanel : public ControlPanel {
 
   // The labels "Camera Speed", "Horiz. Dist", "Vert. Dist" under the sliders.
   wxStaticText* sliderLabels_[3];
+  // Where the column ended at the last layout (its height does not depend on
+  // the page's width).
+  int columnBottom_ = 0;
 
   wxDECLARE_EVENT_TABLE();
 };

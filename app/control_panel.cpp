@@ -28,11 +28,21 @@ wxChoice* CreatePageChoice(wxWindow* parent, wxWindowID id) {
                       "choice");
 }
 
-int PageColumnWidth(const wxWindow* page, std::initializer_list<const wxWindow*> boxes,
-                    std::initializer_list<const wxWindow*> choices) {
+int PageColumnWantedWidth(std::initializer_list<const wxWindow*> boxes,
+                          std::initializer_list<const wxWindow*> choices) {
   int width = kPageControlWidth;
   for (const wxWindow* box : boxes) width = std::max(width, box->GetBestSize().x);
   for (const wxWindow* choice : choices) width = std::max(width, choice->GetBestSize().x + 2 * kChoiceInset);
+  return width;
+}
+
+wxSize PageBestSize(int columnWidth, int columnBottom) {
+  return wxSize(PageColumnLeft() + columnWidth + kPageGap, columnBottom + kPageGap);
+}
+
+int PageColumnWidth(const wxWindow* page, std::initializer_list<const wxWindow*> boxes,
+                    std::initializer_list<const wxWindow*> choices) {
+  const int width = PageColumnWantedWidth(boxes, choices);
   const int room = page->GetClientSize().x - PageColumnLeft() - kPageGap;
   // Never narrower than GTK draws the controls (a page not yet sized by its
   // notebook has no width at all).
@@ -44,13 +54,26 @@ int PageColumnWidth(const wxWindow* page, std::initializer_list<const wxWindow*>
   return std::max(std::min(width, room), narrowest);
 }
 
-int PlaceBoxedChoice(wxStaticBox* box, wxChoice* choice, int x, int y, int width) {
+namespace {
+
+// How far below its box's top a choice stands: under the box's label.
+int controlpanel_ChoiceTop(const wxStaticBox* box) {
   int labelHeight = 0;
   int otherBorder = 0;
   box->GetBordersForSizer(&labelHeight, &otherBorder);
-  const int choiceTop = std::max(kChoiceBelowBoxTop, labelHeight);
+  return std::max(kChoiceBelowBoxTop, labelHeight);
+}
+
+}  // namespace
+
+int BoxedChoiceHeight(const wxStaticBox* box, const wxChoice* choice) {
+  return controlpanel_ChoiceTop(box) + choice->GetBestSize().y + kPageGap;
+}
+
+int PlaceBoxedChoice(wxStaticBox* box, wxChoice* choice, int x, int y, int width) {
+  const int choiceTop = controlpanel_ChoiceTop(box);
   const int choiceHeight = choice->GetBestSize().y;
-  box->SetSize(x, y, width, choiceTop + choiceHeight + kPageGap);
+  box->SetSize(x, y, width, BoxedChoiceHeight(box, choice));
   choice->SetSize(x + kChoiceInset, y + choiceTop, width - 2 * kChoiceInset, choiceHeight);
   return box->GetRect().GetBottom() + 1;
 }

@@ -67,6 +67,20 @@ wxChoice* CreatePageChoice(wxWindow* parent, wxWindowID id);
 int PageColumnWidth(const wxWindow* page, std::initializer_list<const wxWindow*> boxes,
                     std::initializer_list<const wxWindow*> choices);
 
+// The width that the column wants, whatever the page's width: at least
+// kPageControlWidth, each box's best width and each choice's best width with
+// kChoiceInset on either side.
+int PageColumnWantedWidth(std::initializer_list<const wxWindow*> boxes,
+                          std::initializer_list<const wxWindow*> choices);
+
+// The best size of a page whose column is `columnWidth` wide and ends at
+// `columnBottom`: the column with its margins, kPageGap at the right and
+// under it.
+wxSize PageBestSize(int columnWidth, int columnBottom);
+
+// The height of `box` around `choice` as PlaceBoxedChoice makes it.
+int BoxedChoiceHeight(const wxStaticBox* box, const wxChoice* choice);
+
 // Places `box` at (x, y), `width` wide, and `choice` inside it at its best
 // height: below the box's label (at least kChoiceBelowBoxTop below its top),
 // kChoiceInset from the box's sides and kPageGap from its bottom. Returns the

@@ -8,6 +8,8 @@
 #include <wx/panel.h>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "app/app.h"
 #include "app/app_globals.h"
@@ -42,40 +44,70 @@ int frame_NotebookPaneMinimum(wxNotebook* notebook, const wxSplitterWindow* spli
 // is set again, after the library has taken the decorations in.
 struct FrameSizeRequest {
   wxFrame* frame;
-  wxSize size;
+  std::function<void()> askAgain;
 };
 
 gboolean frame_OnFirstFrameExtents(GtkWidget* widget, GdkEventProperty* event, gpointer data) {
   if (event->atom != gdk_atom_intern_static_string("_NET_FRAME_EXTENTS")) return FALSE;
   const FrameSizeRequest request = *static_cast<FrameSizeRequest*>(data);
   g_signal_handlers_disconnect_by_data(widget, data);  // frees data
-  request.frame->CallAfter([request] { request.frame->SetSize(request.size); });
+  request.frame->CallAfter(request.askAgain);
   return FALSE;
 }
 
-void frame_AskSizeAgainWithDecorations(wxFrame* frame, const wxSize& size) {
+// `askAgain` runs from the event loop when the decorations' size is known.
+void frame_AskSizeAgainWithDecorations(wxFrame* frame, std::function<void()> askAgain) {
   // Through void (*)(): GTK calls the handler with its own signature.
   const auto handler = reinterpret_cast<GCallback>(reinterpret_cast<void (*)()>(frame_OnFirstFrameExtents));
-  g_signal_connect_data(frame->GetHandle(), "property-notify-event", handler, new FrameSizeRequest{frame, size},
+  g_signal_connect_data(frame->GetHandle(), "property-notify-event", handler,
+                        new FrameSizeRequest{frame, std::move(askAgain)},
                         [](gpointer data, GClosure*) { delete static_cast<FrameSizeRequest*>(data); },
                         G_CONNECT_AFTER);
+}
+
+// The extent of `size` along the split of `splitter`.
+int frame_AlongSplit(const wxSplitterWindow* splitter, const wxSize& size) {
+  return splitter->GetSplitMode() == wxSPLIT_VERTICAL ? size.x : size.y;
 }
 
 }  // namespace
 
 MainSplitter::MainSplitter(wxFrame* parent, wxWindowID id)
-    : wxSplitterWindow(parent, id, wxDefaultPosition, wxDefaultSize, kMainSplitterStyle, "splitter") {}
+    : wxSplitterWindow(parent, id, wxDefaultPosition, wxDefaultSize, kMainSplitterStyle, "splitter") {
+  Bind(wxEVT_SPLITTER_SASH_POS_RESIZE, &MainSplitter::OnResize, this);
+}
 
 MainSplitter::MainSplitter(wxSplitterWindow* parent, wxWindowID id)
-    : wxSplitterWindow(parent, id, wxDefaultPosition, wxDefaultSize, kMainSplitterStyle, "splitter") {}
+    : wxSplitterWindow(parent, id, wxDefaultPosition, wxDefaultSize, kMainSplitterStyle, "splitter") {
+  Bind(wxEVT_SPLITTER_SASH_POS_RESIZE, &MainSplitter::OnResize, this);
+}
 
 bool MainSplitter::OnSashPositionChange(int newSashPosition) {
   return wxSplitterWindow::OnSashPositionChange(newSashPosition);
 }
 
+int MainSplitter::SecondPaneExtent() const {
+  if (!IsSplit()) return 0;
+  return SashForSecondPane(0) - GetSashPosition();
+}
+
+int MainSplitter::SashForSecondPane(int extent) const {
+  return frame_AlongSplit(this, GetClientSize()) - extent - GetSashSize() - GetBorderSize();
+}
+
+void MainSplitter::OnResize(wxSplitterEvent& event) {
+  // The inner splitter's events pass the outer one on their way up.
+  if (event.GetEventObject() != this || !keepSecondPane_) {
+    event.Skip();
+    return;
+  }
+  event.SetSashPosition(GetSashPosition() + event.GetNewSize() - event.GetOldSize());
+}
+
 wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
   EVT_MENU(kMenuExitId, MainFrame::OnQuit)
   EVT_MENU(kMenuAboutId, MainFrame::OnAbout)
+  EVT_IDLE(MainFrame::OnIdle)
 wxEND_EVENT_TABLE()
 
 MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
@@ -146,7 +178,16 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
 
   CreateStatusBar(2, wxSTB_SIZEGRIP, 0);
   SetStatusText("Ready", 0);
-  frame_AskSizeAgainWithDecorations(this, size);
+  // Until the frame has its size the sashes stay at gl.width and gl.height:
+  // showing the menu bar and the status bar, and the decorations of a window
+  // manager, change the client area at start.
+  frame_AskSizeAgainWithDecorations(this, [this, size] {
+    outerSplitter->KeepSecondPane(false);
+    innerSplitter->KeepSecondPane(false);
+    SetSize(size);
+    KeepStripAndNotebook();
+  });
+  CallAfter([this] { KeepStripAndNotebook(); });
 }
 
 MainFrame::~MainFrame() {
@@ -158,4 +199,52 @@ void MainFrame::OnQuit(wxCommandEvent& /*event*/) { Close(true); }
 void MainFrame::OnAbout(wxCommandEvent& /*event*/) {
   wxMessageBox("Tavrin v1: character animation from motion capture, drawn with OpenGL.\n",
                "About Tavrin", wxOK | wxICON_INFORMATION, this);
+}
+
+void MainFrame::KeepStripAndNotebook() {
+  outerSplitter->KeepSecondPane(true);
+  innerSplitter->KeepSecondPane(true);
+}
+
+int MainFrame::LowestUpperArea() const {
+  return std::max(notebook->GetBestSize().y, outerSplitter->GetMinimumPaneSize()) + 2 * innerSplitter->GetBorderSize();
+}
+
+wxSize MainFrame::SmallestClientSize() const {
+  const wxSize strip = playerPanel->GetBestSize();
+  const int notebookWidth = std::max(
+      {innerSplitter->SecondPaneExtent(), notebook->GetBestSize().x, innerSplitter->GetMinimumPaneSize()});
+  const int stripHeight = std::max({outerSplitter->SecondPaneExtent(), strip.y, outerSplitter->GetMinimumPaneSize()});
+  // The view: as wide as the inner splitter lets a pane be, as high as the
+  // notebook beside it needs.
+  const int upperWidth = innerSplitter->GetMinimumPaneSize() + innerSplitter->GetSashSize() + notebookWidth +
+                         2 * innerSplitter->GetBorderSize();
+  const int border = 2 * outerSplitter->GetBorderSize();
+  return wxSize(std::max(strip.x, upperWidth) + border,
+                LowestUpperArea() + outerSplitter->GetSashSize() + stripHeight + border);
+}
+
+void MainFrame::OnIdle(wxIdleEvent& event) {
+  event.Skip();
+  // Full screen shows the view alone.
+  if (IsFullScreen() || !outerSplitter->IsSplit() || !innerSplitter->IsSplit()) return;
+  // The outer sash stops where the view and the notebook beside it would get
+  // lower than the pages need (a taller strip would make the window's
+  // smallest size, and so the window, grow); one above it moves down there.
+  const int upperHeight = LowestUpperArea();
+  if (innerSplitter->GetMinHeight() != upperHeight) {
+    innerSplitter->SetMinSize(wxSize(-1, upperHeight));
+    // A position the splitter can take at once: one it cannot would stay
+    // pending and keep the splitter from following the window's size.
+    const int lowest = upperHeight + outerSplitter->GetBorderSize();
+    if (outerSplitter->GetSashPosition() < lowest) outerSplitter->SetSashPosition(lowest);
+  }
+  const wxSize client = SmallestClientSize();
+  // The menu bar, the status bar and, once the window manager has told them,
+  // the decorations.
+  const wxSize chrome = GetSize() - GetClientSize();
+  if (client == smallestClient_ && chrome == chrome_) return;
+  smallestClient_ = client;
+  chrome_ = chrome;
+  SetMinSize(client + chrome);
 }

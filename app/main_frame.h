@@ -34,6 +34,24 @@ class MainSplitter : public wxSplitterWindow {
 
   // The base class's answer: every position is accepted.
   bool OnSashPositionChange(int newSashPosition) override;
+
+  // Whether a change of the splitter's size goes to the first pane alone:
+  // the sash moves by the change, so the second pane keeps its size (within
+  // the panes' minimum sizes). Off after construction: the sash stays where
+  // it was put and the second pane takes the change.
+  void KeepSecondPane(bool keep) { keepSecondPane_ = keep; }
+
+  // The size of the second pane along the split: the splitter's extent less
+  // the sash position and the sash. 0 when the splitter is not split.
+  int SecondPaneExtent() const;
+  // The sash position that leaves the second pane `extent` pixels in the
+  // splitter's present size.
+  int SashForSecondPane(int extent) const;
+
+ private:
+  void OnResize(wxSplitterEvent& event);
+
+  bool keepSecondPane_ = false;
 };
 
 // The program's only top-level window. The outer splitter (split
@@ -58,6 +76,18 @@ class MainFrame : public wxFrame {
   // once; the frame is not shown. Under a window manager `size` is the outer
   // size, decorations included: the frame asks for it once more when the
   // manager has told the decorations' size.
+  //
+  // Once the frame has taken its first size (from the event loop's first
+  // turn on, and again after the size is asked for once more), a change of
+  // the window's size goes to the 3-D view alone: the player strip keeps its
+  // height and the notebook its width. The window cannot be made smaller
+  // than its controls need: the view at least as high as the notebook's
+  // pages need and as wide as the inner splitter's minimum pane, beside the
+  // notebook and above the strip at their present sizes (and at least their
+  // best sizes), the strip at least its best width (see PlayerPanel). The
+  // minimum follows the panes whenever the event loop is idle. The outer
+  // sash cannot be dragged above the height that the pages need (a saved
+  // gl.height above it moves down there).
   MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
   // Clears g_mainFrame (app/app.h) when it points at this frame, so no
   // handler that runs later (a signal, a late mouse event) reaches the
@@ -77,6 +107,22 @@ class MainFrame : public wxFrame {
   void OnQuit(wxCommandEvent& event);
   // "&About...": a modal message box "About Tavrin".
   void OnAbout(wxCommandEvent& event);
+  // Keeps the smallest size of the window in step with its panes.
+  void OnIdle(wxIdleEvent& event);
+
+  // From now on the 3-D view takes the changes of the window's size.
+  void KeepStripAndNotebook();
+  // The lowest that the view and the notebook beside it may be: the
+  // notebook's pages whole.
+  int LowestUpperArea() const;
+  // The smallest client area in which every pane shows its controls whole
+  // and the strip and the notebook keep their present sizes.
+  wxSize SmallestClientSize() const;
+
+  // The smallest client area and the frame's decorations, menu bar and status
+  // bar around it, when the smallest size was last set.
+  wxSize smallestClient_;
+  wxSize chrome_;
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -28,4 +28,9 @@ void MotionsPanel::LayOutControls() {
                    PageColumnWidth(this, {motionsBox}, {motionChoice}));
 }
 
+wxSize MotionsPanel::DoGetBestSize() const {
+  return PageBestSize(PageColumnWantedWidth({motionsBox}, {motionChoice}),
+                      kMotionsBoxY + BoxedChoiceHeight(motionsBox, motionChoice));
+}
+
 void MotionsPanel::OnSize(wxSizeEvent& /*event*/) { LayOutControls(); }

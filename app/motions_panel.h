@@ -21,6 +21,10 @@ class MotionsPanel : public ControlPanel {
   wxChoice* motionChoice;  // id 0, no items
   wxStaticBox* motionsBox;
 
+ protected:
+  // The column at the width it wants.
+  wxSize DoGetBestSize() const override;
+
  private:
   // Places the box and the choice for the page's present width.
   void LayOutControls();

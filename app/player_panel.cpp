@@ -9,6 +9,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <array>
 
 #include "graph/motion_controller.h"
 
@@ -20,12 +21,26 @@ constexpr int kPlayerGap = 5;
 // controller choice take, in percent.
 constexpr int kSliderWidthShare = 75;
 constexpr int kBoxWidthShare = 20;
+// The buttons of the row under the slider.
+constexpr int kPlayerButtonCount = 7;
+// Space between the first frame's label and the current frame, wide enough
+// to read them as two numbers, and between the other parts of the slider's
+// row.
+constexpr int kFirstFrameGap = 16;
+constexpr int kSliderRowSpacing = 4;
+
+// The buttons of the row, left to right.
+std::array<wxButton*, kPlayerButtonCount> playerpanel_Row(const PlayerPanel* strip) {
+  return {strip->rewindButton, strip->stepBackButton, strip->stopButton, strip->playButton,
+          strip->pauseButton, strip->stepForwardButton, strip->endButton};
+}
 
 // The strip is short: one row holds the whole slider, the first frame's
 // label, the frame number beside the trough and the last frame's label, in
 // place of the trough with the number above it and the range labels under
-// it. The library's slider is a box holding the GTK scale and, under it, a
-// box of the two range labels.
+// it. The frame number is bold and stands well apart from the first frame,
+// so that "1" and "361" do not read as "1361". The library's slider is a box
+// holding the GTK scale and, under it, a box of the two range labels.
 void playerpanel_OneRowSlider(wxSlider* slider) {
   GtkWidget* outer = slider->GetHandle();
   if (!GTK_IS_BOX(outer)) return;
@@ -42,6 +57,11 @@ void playerpanel_OneRowSlider(wxSlider* slider) {
   g_list_free(children);
   if (scale == nullptr) return;
   gtk_scale_set_value_pos(GTK_SCALE(scale), GTK_POS_LEFT);
+  GtkCssProvider* bold = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(bold, "scale { font-weight: bold; }", -1, nullptr);
+  gtk_style_context_add_provider(gtk_widget_get_style_context(scale), GTK_STYLE_PROVIDER(bold),
+                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(bold);
   if (labels != nullptr) {
     GList* ends = gtk_container_get_children(GTK_CONTAINER(labels));
     // The first label, a space that grows, the last label.
@@ -57,7 +77,8 @@ void playerpanel_OneRowSlider(wxSlider* slider) {
       g_object_unref(first);
       gtk_box_set_child_packing(GTK_BOX(outer), scale, TRUE, TRUE, 0, GTK_PACK_START);
       gtk_box_set_child_packing(GTK_BOX(outer), labels, FALSE, FALSE, 0, GTK_PACK_START);
-      gtk_box_set_spacing(GTK_BOX(outer), 4);
+      gtk_box_set_spacing(GTK_BOX(outer), kSliderRowSpacing);
+      gtk_widget_set_margin_end(first, kFirstFrameGap - kSliderRowSpacing);
     }
   }
   slider->InvalidateBestSize();
@@ -120,16 +141,45 @@ PlayerPanel::PlayerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
   LayOutControls();
 }
 
+PlayerPanel::Measures PlayerPanel::Measure() const {
+  Measures m;
+  m.buttonWidth = rewindButton->GetBestSize().x;
+  m.buttonNarrowest = 1;
+  m.spin = speedSpin->GetBestSize();
+  m.rowHeight = m.spin.y;
+  for (const wxButton* button : playerpanel_Row(this)) {
+    m.rowHeight = std::max(m.rowHeight, button->GetBestSize().y);
+    m.buttonNarrowest = std::max(m.buttonNarrowest, NarrowestWidth(button));
+  }
+  m.sliderHeight = positionSlider->GetBestSize().y;
+  m.sliderNarrowest = NarrowestWidth(positionSlider);
+  m.boxWidth = std::max(controllerBox->GetBestSize().x, controllerChoice->GetBestSize().x + 2 * kChoiceInset);
+  m.boxHeight = BoxedChoiceHeight(controllerBox, controllerChoice);
+  return m;
+}
+
+wxSize PlayerPanel::DoGetBestSize() const {
+  const Measures m = Measure();
+  // Across: the row with its buttons at their narrowest (the slider above it
+  // no wider), the box at its narrowest, the gaps around them; a strip that
+  // wide gives the box a fifth of it, so it widens until the row still fits.
+  const int row = std::max(kPlayerButtonCount * (m.buttonNarrowest + kPlayerGap) + m.spin.x, m.sliderNarrowest);
+  const int boxLeft = kPlayerGap + row + kPlayerGap;
+  int width = boxLeft + m.boxWidth + kPlayerGap;
+  while (width - kPlayerGap - std::max(width * kBoxWidthShare / 100, m.boxWidth) < boxLeft) ++width;
+  // Down: the slider above the row at their best heights (the gaps around
+  // them give way), beside the box below the strip's top gap.
+  return wxSize(width, std::max(m.sliderHeight + m.rowHeight, kPlayerGap + m.boxHeight));
+}
+
 void PlayerPanel::LayOutControls() {
   const wxSize strip = GetClientSize();
-  wxButton* const row[] = {rewindButton, stepBackButton, stopButton, playButton,
-                           pauseButton, stepForwardButton, endButton};
+  const Measures m = Measure();
 
   // The box at the right edge, a fifth of the strip wide, or as wide as its
   // label or its choice at its best width needs; the choice inside it at its
   // best height, under the box's label; the box hugs the choice.
-  const int boxWidth = std::max({strip.x * kBoxWidthShare / 100, controllerBox->GetBestSize().x,
-                                 controllerChoice->GetBestSize().x + 2 * kChoiceInset});
+  const int boxWidth = std::max(strip.x * kBoxWidthShare / 100, m.boxWidth);
   const int boxLeft = strip.x - kPlayerGap - boxWidth;
   PlaceBoxedChoice(controllerBox, controllerChoice, boxLeft, kPlayerGap, boxWidth);
 
@@ -137,32 +187,23 @@ void PlayerPanel::LayOutControls() {
   // height, its bottom at most kPlayerGap above the strip's; the buttons
   // share what the slider's width leaves beside the spin control, up to their
   // best width and no narrower than GTK draws them.
-  const wxSize spinBest = speedSpin->GetBestSize();
-  int rowHeight = spinBest.y;
-  int narrowest = 1;
-  for (wxButton* button : row) {
-    rowHeight = std::max(rowHeight, button->GetBestSize().y);
-    narrowest = std::max(narrowest, NarrowestWidth(button));
-  }
-  const int sliderWidth = std::max(std::min(strip.x * kSliderWidthShare / 100, boxLeft - 2 * kPlayerGap),
-                                   NarrowestWidth(positionSlider));
+  const int sliderWidth =
+      std::max(std::min(strip.x * kSliderWidthShare / 100, boxLeft - 2 * kPlayerGap), m.sliderNarrowest);
   // The slider and the row take their best heights; in a strip too short
   // for both and the gaps above and below them, the gaps give way first.
-  const int sliderBest = positionSlider->GetBestSize().y;
-  const int edge = std::clamp((strip.y - rowHeight - sliderBest) / 2, 0, kPlayerGap);
-  const int sliderHeight = std::max(std::min(strip.y - 2 * edge - rowHeight, sliderBest), 1);
+  const int edge = std::clamp((strip.y - m.rowHeight - m.sliderHeight) / 2, 0, kPlayerGap);
+  const int sliderHeight = std::max(std::min(strip.y - 2 * edge - m.rowHeight, m.sliderHeight), 1);
   positionSlider->SetSize(kPlayerGap, edge, sliderWidth, sliderHeight);
 
-  const int count = static_cast<int>(sizeof row / sizeof row[0]);
-  const int shared = (sliderWidth - spinBest.x - count * kPlayerGap) / count;
-  const int buttonWidth = std::max(std::min(shared, row[0]->GetBestSize().x), narrowest);
+  const int shared = (sliderWidth - m.spin.x - kPlayerButtonCount * kPlayerGap) / kPlayerButtonCount;
+  const int buttonWidth = std::max(std::min(shared, m.buttonWidth), m.buttonNarrowest);
   const int rowTop = edge + sliderHeight;
   int x = kPlayerGap;
-  for (wxButton* button : row) {
-    button->SetSize(x, rowTop, buttonWidth, rowHeight);
+  for (wxButton* button : playerpanel_Row(this)) {
+    button->SetSize(x, rowTop, buttonWidth, m.rowHeight);
     x += buttonWidth + kPlayerGap;
   }
-  speedSpin->SetSize(x, rowTop + (rowHeight - spinBest.y) / 2, spinBest.x, spinBest.y);
+  speedSpin->SetSize(x, rowTop + (m.rowHeight - m.spin.y) / 2, m.spin.x, m.spin.y);
 }
 
 void PlayerPanel::UpdateControls() {

@@ -18,13 +18,15 @@ class wxStaticBox;
 //
 // Layout, redone whenever the strip's size changes, at the controls' best
 // heights: the slider at the top left, three quarters of the strip wide, its
-// first frame, current frame, trough and last frame on one row (in a strip
-// too short for it and the row below, the gaps around them give way first,
-// then the slider); the boxed choice at the right edge, a fifth of the strip
-// wide or as wide as its label and its choice at its best width need; one
-// row of buttons and the spin control (at its best width) under the slider
-// from its left edge, 5 pixels apart, the buttons sharing the slider's width
-// up to their best width. The strip and the slider are white.
+// first frame, current frame (in bold, set apart from the first frame), trough
+// and last frame on one row (in a strip too short for it and the row below,
+// the gaps around them give way first, then the slider); the boxed choice at
+// the right edge, a fifth of the strip wide or as wide as its label and its
+// choice at its best width need; one row of buttons and the spin control (at
+// its best width) under the slider from its left edge, 5 pixels apart, the
+// buttons sharing the slider's width up to their best width and no narrower
+// than GTK draws them. The strip and the slider are white. The strip's best
+// size is the smallest in which this layout shows every control whole.
 //
 // Every frame, UpdateControls refills the choice when MotionControllerMap has
 // grown (keeping the selected name; with nothing selected the first item is
@@ -51,7 +53,24 @@ class PlayerPanel : public ControlPanel, public PlayerStrip {
   wxButton* playButton;
   wxButton* stopButton;
 
+ protected:
+  // The smallest size in which the layout shows every control whole.
+  wxSize DoGetBestSize() const override;
+
  private:
+  // The sizes of the controls that the layout works with.
+  struct Measures {
+    int buttonWidth;      // the buttons' best width
+    int buttonNarrowest;  // the narrowest width at which GTK draws each button whole
+    int rowHeight;        // the tallest of the buttons and the spin control
+    wxSize spin;          // the spin control's best size
+    int sliderHeight;     // the slider's best height
+    int sliderNarrowest;  // the narrowest width at which GTK draws the slider whole
+    int boxWidth;         // the narrowest box that shows its label and its choice whole
+    int boxHeight;        // the box's height around the choice
+  };
+  Measures Measure() const;
+
   // Stops the controller and shows the slider's frame.
   void OnSlider(wxCommandEvent& event);
   // Places the controls for the strip's present size (see above).

@@ -13,9 +13,10 @@
 namespace {
 
 bool g_fullScreen = false;
-// The sash positions before the view went full screen.
-int g_savedInnerSash = 0;
-int g_savedOuterSash = 0;
+// The notebook's width and the player strip's height before the view went
+// full screen.
+int g_savedNotebookWidth = 0;
+int g_savedStripHeight = 0;
 
 void view_ToggleFullScreen() {
   MainFrame* frame = g_mainFrame;
@@ -25,14 +26,19 @@ void view_ToggleFullScreen() {
   // (GTK cannot draw them narrower), so full screen takes both panes out
   // rather than pushing their sashes to the screen's edges.
   if (g_fullScreen) {
-    g_savedInnerSash = frame->innerSplitter->GetSashPosition();
-    g_savedOuterSash = frame->outerSplitter->GetSashPosition();
+    g_savedNotebookWidth = frame->innerSplitter->SecondPaneExtent();
+    g_savedStripHeight = frame->outerSplitter->SecondPaneExtent();
     frame->ShowFullScreen(true, wxFULLSCREEN_ALL);
     frame->innerSplitter->Unsplit(frame->notebook);
     frame->outerSplitter->Unsplit(frame->playerPanel);
   } else {
-    frame->outerSplitter->SplitHorizontally(frame->innerSplitter, frame->playerPanel, g_savedOuterSash);
-    frame->innerSplitter->SplitVertically(frame->glView, frame->notebook, g_savedInnerSash);
+    // The panes come back at their sizes in the full-screen window; as the
+    // window shrinks back the view alone gives way, so the sashes return to
+    // where they were.
+    frame->outerSplitter->SplitHorizontally(frame->innerSplitter, frame->playerPanel,
+                                            frame->outerSplitter->SashForSecondPane(g_savedStripHeight));
+    frame->innerSplitter->SplitVertically(frame->glView, frame->notebook,
+                                          frame->innerSplitter->SashForSecondPane(g_savedNotebookWidth));
     frame->ShowFullScreen(false, wxFULLSCREEN_ALL);
   }
 }

@@ -1,8 +1,8 @@
 // The whole main window built and shown on the X display (Xvfb in the test
 // command), with the engine started as the program starts it: where the
-// panels' controls stand at the window's sizes, and where the keyboard is
-// when the window opens. An assertion of the GUI library fails the running
-// test.
+// panels' controls stand at the window's sizes, which pane takes a change of
+// the window's size, and where the keyboard is when the window opens. An
+// assertion of the GUI library fails the running test.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <wx/choice.h>
@@ -32,6 +32,9 @@
 // The program's application object defines it; this test has its own.
 MainFrame* g_mainFrame = nullptr;
 
+// Sizes in the test's messages.
+void PrintTo(const wxSize& size, std::ostream* os) { *os << size.x << "x" << size.y; }
+
 namespace {
 
 // The main frame as the program builds it ("Tavrin v1" at (50, 50), 800 x
@@ -60,7 +63,8 @@ class MainFrameGuiTest : public testing::Test {
   }
 
   // Resizes the frame and lets the splitters, the notebook and the panels
-  // follow.
+  // follow. Without a window manager the library itself keeps the frame at
+  // least at its smallest size.
   void ResizeTo(const wxSize& size) {
     frame_->SetSize(size);
     RunGuiEventLoop(300);
@@ -151,12 +155,45 @@ TEST_F(MainFrameGuiTest, PanelsKeepTheirControlsApartAtEverySize) {
   mainframe_CheckAll(frame_, "798x605");
   ResizeTo(wxSize(1100, 800));
   mainframe_CheckAll(frame_, "1100x800");
-  // A notebook pane too narrow for "TRACKENTITY".
-  ResizeTo(wxSize(770, 630));
-  mainframe_CheckAll(frame_, "770x630");
+  // The smallest size the window allows, and 700 x 500, too narrow for the
+  // strip: the window stays wider.
+  ResizeTo(wxSize(1, 1));
+  EXPECT_EQ(frame_->GetSize(), frame_->GetMinSize());
+  mainframe_CheckAll(frame_, "smallest");
+  ResizeTo(wxSize(700, 500));
+  mainframe_CheckAll(frame_, "700x500");
+  // A notebook pane too narrow for "TRACKENTITY", its sash dragged.
+  ResizeTo(wxSize(800, 630));
+  frame_->innerSplitter->SetSashPosition(frame_->innerSplitter->SashForSecondPane(136));
+  RunGuiEventLoop(300);
+  mainframe_CheckAll(frame_, "notebook 136 wide");
   // Controls do not grow with the strip: a taller strip leaves the choice
   // at its best height.
   EXPECT_EQ(frame_->playerPanel->controllerChoice->GetSize().y, frame_->playerPanel->controllerChoice->GetBestSize().y);
+}
+
+TEST_F(MainFrameGuiTest, TheViewTakesEveryChangeOfTheWindowSize) {
+  // The view starts at gl.width x gl.height.
+  const wxSize view = frame_->glView->GetSize();
+  EXPECT_EQ(view, wxSize(640, 480));
+  const wxSize strip = frame_->playerPanel->GetSize();
+  const wxSize notebook = frame_->notebook->GetSize();
+  const wxSize start = frame_->GetSize();
+  for (const wxSize& size : {wxSize(1100, 800), wxSize(1, 1), wxSize(700, 500), start}) {
+    ResizeTo(size);
+    const wxSize grown = frame_->GetSize() - start;
+    SCOPED_TRACE("asked " + std::to_string(size.x) + "x" + std::to_string(size.y) + ", grown by " +
+                 std::to_string(grown.x) + "x" + std::to_string(grown.y));
+    EXPECT_EQ(frame_->glView->GetSize(), view + grown);
+    EXPECT_EQ(frame_->playerPanel->GetSize(), wxSize(strip.x + grown.x, strip.y));
+    EXPECT_EQ(frame_->notebook->GetSize(), wxSize(notebook.x, notebook.y + grown.y));
+  }
+  // The strip made taller stops where the notebook beside the view would get
+  // lower than its pages; the window keeps its size.
+  frame_->outerSplitter->SetSashPosition(100);
+  RunGuiEventLoop(300);
+  EXPECT_EQ(frame_->notebook->GetSize().y, frame_->notebook->GetBestSize().y);
+  EXPECT_EQ(frame_->GetSize(), start);
 }
 
 TEST_F(MainFrameGuiTest, TheViewHasTheKeyboardWhenTheWindowOpens) {

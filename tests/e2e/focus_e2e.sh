@@ -5,8 +5,11 @@
 #   1st start, without touching the pointer: "camera.track 0" typed into the
 #     console lets the camera roam, the back-quote key closes the console and
 #     the held Right key moves the camera (the picture changes) and changes
-#     nothing in the notebook (its tabs, the "Camera" page); "cvar.ini" then
-#     still holds camera.speed 1.4.
+#     nothing in the notebook (its tabs, the "Camera" page). The window
+#     resized to 1 x 1 stays at the smallest size that its size hints give
+#     (no smaller than 700 x 400); resized to 700 x 500, to 1100 x 800 and
+#     back to its first size, the 3-D view alone takes each change (it ends at
+#     640 x 480 again). "cvar.ini" then still holds camera.speed 1.4.
 #   2nd start: the camera roams as before; after a click on the knob of the
 #     "Camera Speed" slider and the pointer moved over the 3-D view, the held
 #     Right key again moves the camera and changes nothing in the notebook.
@@ -77,6 +80,26 @@ camera_speed_kept() {
     fail "camera.speed is $(cvar_value "$work/data/cvar.ini" camera.speed) in cvar.ini, not 1.400000"
 }
 
+# Asks the window manager for a client area of $1 x $2 and waits until the
+# window has the size it allows (no smaller than its size hints' minimum)
+# and the 3-D view has taken the whole change from the first size (so the
+# strip and the notebook have kept theirs).
+resize_window() {
+  local width=$(($1 > min_w ? $1 : min_w)) height=$(($2 > min_h ? $2 : min_h))
+  local view_w=$((640 + width - frame_w)) view_h=$((480 + height - frame_h))
+  timeout 10 xdotool windowsize "$window" "$1" "$2" || fail "cannot resize the window to $1 x $2"
+  local deadline=$((SECONDS + 20))
+  until [[ "$(window_field "$window" Width)x$(window_field "$window" Height)" == "${width}x$height" &&
+           -n "$(view_window "$window" "$view_w" "$view_h")" ]]; do
+    ((SECONDS < deadline)) || fail "asked for $1 x $2: the window is $(window_field "$window" Width) x" \
+      "$(window_field "$window" Height), not $width x $height with a $view_w x $view_h view"
+    sleep 0.2
+  done
+  sleep 0.3
+  screenshot "$window" "$artifacts/${e2e_name}_size_${1}x$2.png"
+  note "asked for $1 x $2: window $width x $height, view $view_w x $view_h"
+}
+
 start_and_find_view() {
   start_program
   wait_for_window 180
@@ -99,6 +122,25 @@ start_and_find_view
 sleep 1.5
 roam_and_close_console
 arrows_move_camera "fresh start"
+# The first size: once the window manager has told the decorations' size, the
+# frame is 800 x 630 with them, the view still 640 x 480.
+deadline=$((SECONDS + 20))
+until read -r left right top bottom < <(timeout 10 xprop -id "$window" _NET_FRAME_EXTENTS | tr -d ',' |
+        awk 'NF == 6 {print $3, $4, $5, $6}') &&
+      frame_w=$(window_field "$window" Width) && frame_h=$(window_field "$window" Height) &&
+      ((frame_w + left + right == 800 && frame_h + top + bottom == 630)); do
+  ((SECONDS < deadline)) || fail "the frame does not reach 800 x 630 with its decorations"
+  sleep 0.2
+done
+[[ -n "$(view_window "$window" 640 480)" ]] || fail "the view is not 640 x 480 at the first size"
+read -r min_w min_h < <(timeout 10 xprop -id "$window" WM_NORMAL_HINTS |
+  awk '/minimum size/ {print $(NF - 2), $NF}')
+[[ -n "$min_h" ]] || fail "the window has no minimum size"
+((min_w >= 700 && min_h >= 400)) || fail "the window may shrink to $min_w x $min_h"
+resize_window 1 1
+resize_window 700 500
+resize_window 1100 800
+resize_window "$frame_w" "$frame_h"
 timeout 10 "$close_window" "$title" > /dev/null || fail "the close request could not be sent"
 wait_for_exit 60
 [[ "$rc" == 0 ]] || fail "exit code $rc after the close request"
