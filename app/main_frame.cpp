@@ -15,6 +15,7 @@
 #include "app/app_globals.h"
 #include "app/camera_panel.h"
 #include "app/gl_view.h"
+#include "app/menu_shortcuts.h"
 #include "app/motions_panel.h"
 #include "app/player_panel.h"
 #include "core/console_variable.h"
@@ -107,6 +108,7 @@ void MainSplitter::OnResize(wxSplitterEvent& event) {
 wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
   EVT_MENU(kMenuExitId, MainFrame::OnQuit)
   EVT_MENU(kMenuAboutId, MainFrame::OnAbout)
+  EVT_CHAR_HOOK(MainFrame::OnCharHook)
   EVT_IDLE(MainFrame::OnIdle)
 wxEND_EVENT_TABLE()
 
@@ -199,6 +201,17 @@ void MainFrame::OnQuit(wxCommandEvent& /*event*/) { Close(true); }
 void MainFrame::OnAbout(wxCommandEvent& /*event*/) {
   wxMessageBox("Tavrin v1: character animation from motion capture, drawn with OpenGL.\n",
                "About Tavrin", wxOK | wxICON_INFORMATION, this);
+}
+
+void MainFrame::OnCharHook(wxKeyEvent& event) {
+  // Sent to the frame before the focused window's key-down: a shortcut never
+  // reaches the control, the console or the toolkit's own accelerators.
+  const int command = MenuShortcutCommand(MenuBarShortcuts(GetMenuBar()), event.GetKeyCode(), event.GetModifiers());
+  if (command == wxID_NONE) {
+    event.Skip();
+    return;
+  }
+  ProcessCommand(command);
 }
 
 void MainFrame::KeepStripAndNotebook() {

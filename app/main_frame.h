@@ -107,6 +107,9 @@ class MainFrame : public wxFrame {
   void OnQuit(wxCommandEvent& event);
   // "&About...": a modal message box "About Tavrin".
   void OnAbout(wxCommandEvent& event);
+  // A key that is a menu item's shortcut (app/menu_shortcuts.h) runs the
+  // item's command and goes no further; every other key goes on.
+  void OnCharHook(wxKeyEvent& event);
   // Keeps the smallest size of the window in step with its panes.
   void OnIdle(wxIdleEvent& event);
 

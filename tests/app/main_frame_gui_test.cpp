@@ -1,11 +1,12 @@
 // The whole main window built and shown on the X display (Xvfb in the test
 // command), with the engine started as the program starts it: where the
 // panels' controls stand at the window's sizes, which pane takes a change of
-// the window's size, and where the keyboard is when the window opens. An
-// assertion of the GUI library fails the running test.
+// the window's size, where the keyboard is when the window opens, and the
+// menu's shortcuts. An assertion of the GUI library fails the running test.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <wx/choice.h>
+#include <wx/modalhook.h>
 #include <wx/notebook.h>
 #include <wx/slider.h>
 #include <wx/spinctrl.h>
@@ -13,6 +14,7 @@
 
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app.h"
@@ -194,6 +196,97 @@ TEST_F(MainFrameGuiTest, TheViewTakesEveryChangeOfTheWindowSize) {
   RunGuiEventLoop(300);
   EXPECT_EQ(frame_->notebook->GetSize().y, frame_->notebook->GetBestSize().y);
   EXPECT_EQ(frame_->GetSize(), start);
+}
+
+// Answers every modal dialog with OK before it shows, counting them.
+class mainframe_DialogAnswer : public wxModalDialogHook {
+ public:
+  int shown = 0;
+
+ protected:
+  int Enter(wxDialog* /*dialog*/) override {
+    ++shown;
+    return wxID_OK;
+  }
+  void Exit(wxDialog* /*dialog*/) override {}
+};
+
+// The key-downs that reach the application object (where the program hands
+// them to the console): key code and modifiers.
+struct mainframe_KeyDowns {
+  std::vector<std::pair<int, int>> keys;
+  void OnKeyDown(wxKeyEvent& event) {
+    keys.emplace_back(event.GetKeyCode(), event.GetModifiers());
+    event.Skip();
+  }
+};
+
+// A press and release of the key `keyval` with the modifiers `state` held,
+// as the X server delivers them to the frame, handed straight to GTK: the
+// key reaches the frame's focused window whatever the other tests on the
+// display do with the X pointer and focus. GTK handles it at once.
+void mainframe_Press(const wxFrame* frame, guint keyval, guint state) {
+  GdkWindow* window = gtk_widget_get_window(frame->GetHandle());
+  GdkDisplay* display = gdk_window_get_display(window);
+  GdkKeymapKey* keys = nullptr;
+  gint count = 0;
+  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count);
+  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+    GdkEvent* event = gdk_event_new(type);
+    event->key.window = GDK_WINDOW(g_object_ref(window));
+    event->key.send_event = TRUE;
+    event->key.time = GDK_CURRENT_TIME;
+    event->key.state = state;
+    event->key.keyval = keyval;
+    event->key.hardware_keycode = count > 0 ? static_cast<guint16>(keys[0].keycode) : 0;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+  g_free(keys);
+}
+
+TEST_F(MainFrameGuiTest, AMenuShortcutIsTheMenusAlone) {
+  mainframe_DialogAnswer dialogs;
+  dialogs.Register();
+  int closes = 0;
+  frame_->Bind(wxEVT_CLOSE_WINDOW, [&closes](wxCloseEvent&) { ++closes; });  // the frame stays
+  mainframe_KeyDowns seen;
+  wxTheApp->Bind(wxEVT_KEY_DOWN, &mainframe_KeyDowns::OnKeyDown, &seen);
+  // The key-downs of one key press that went on past the frame.
+  using Keys = std::vector<std::pair<int, int>>;
+  const auto press = [&](guint keyval, guint state) {
+    seen.keys.clear();
+    mainframe_Press(frame_, keyval, state);
+    return seen.keys;
+  };
+  GtkWindow* window = GTK_WINDOW(frame_->GetHandle());
+
+  frame_->glView->SetFocus();
+  ASSERT_EQ(gtk_window_get_focus(window), frame_->glView->GetHandle());
+  EXPECT_EQ(press(GDK_KEY_a, GDK_CONTROL_MASK), Keys{});
+  EXPECT_EQ(dialogs.shown, 1);
+  EXPECT_EQ(press(GDK_KEY_x, GDK_MOD1_MASK), Keys{});
+  EXPECT_EQ(closes, 1);
+  // Other keys with Ctrl or Alt go on, as without a menu.
+  EXPECT_EQ(press(GDK_KEY_b, GDK_CONTROL_MASK), (Keys{{'B', wxMOD_CONTROL}}));
+  EXPECT_EQ(press(GDK_KEY_Return, GDK_MOD1_MASK), (Keys{{WXK_RETURN, wxMOD_ALT}}));
+  EXPECT_EQ(dialogs.shown, 1);
+
+  // The speed number focused, its cursor at the start: Ctrl-A does not
+  // select its text either.
+  wxSpinCtrl* spin = frame_->playerPanel->speedSpin;
+  spin->SetFocus();
+  ASSERT_EQ(gtk_window_get_focus(window), spin->GetHandle());
+  GtkEditable* text = GTK_EDITABLE(spin->GetHandle());
+  gtk_editable_select_region(text, 0, 0);
+  EXPECT_EQ(press(GDK_KEY_a, GDK_CONTROL_MASK), Keys{});
+  EXPECT_EQ(dialogs.shown, 2);
+  EXPECT_FALSE(gtk_editable_get_selection_bounds(text, nullptr, nullptr));
+  EXPECT_EQ(spin->GetValue(), 100);
+
+  wxTheApp->Unbind(wxEVT_KEY_DOWN, &mainframe_KeyDowns::OnKeyDown, &seen);
+  dialogs.Unregister();
 }
 
 TEST_F(MainFrameGuiTest, TheViewHasTheKeyboardWhenTheWindowOpens) {

@@ -15,11 +15,12 @@
 #     Right key again moves the camera and changes nothing in the notebook.
 #     Then "0" typed into the player strip's speed spin control (after End
 #     and three BackSpaces) stays there when the pointer moves back over the
-#     view (the control takes its value as the focus leaves it); the
-#     back-quote key opens the console, and "quit" typed there ends the
-#     program with exit code 0, which it would not if the spin control's keys
-#     had also reached the console line. "cvar.ini" still holds camera.speed
-#     1.4.
+#     view (the control takes its value as the focus leaves it). Ctrl-A,
+#     with the spin control focused and then over the view, opens the About
+#     box each time (closed with its OK). The back-quote key opens the
+#     console, and "quit" typed there ends the program with exit code 0,
+#     which it would not if the spin control's keys or Ctrl-A had also
+#     reached the console line. "cvar.ini" still holds camera.speed 1.4.
 # The page's controls are found in screenshots: the selected tab is
 # underlined, a slider's filled part is blue, the strip is white.
 #
@@ -98,6 +99,21 @@ resize_window() {
   sleep 0.3
   screenshot "$window" "$artifacts/${e2e_name}_size_${1}x$2.png"
   note "asked for $1 x $2: window $width x $height, view $view_w x $view_h"
+}
+
+# Ctrl-A opens the About box; its OK closes it again.
+about_box_by_ctrl_a() {
+  local main=$window
+  press ctrl+a
+  title="About Tavrin" wait_for_window 10
+  timeout 10 xdotool windowfocus --sync "$window" key Return || fail "$1: cannot press OK in the About box"
+  window=$main
+  local deadline=$((SECONDS + 10))
+  while timeout 5 xdotool search --onlyvisible --name "^About Tavrin\$" > /dev/null; do
+    ((SECONDS < deadline)) || fail "$1: the About box stays open after its OK"
+    sleep 0.1
+  done
+  note "$1: Ctrl-A opened the About box"
 }
 
 start_and_find_view() {
@@ -199,12 +215,14 @@ pointer_to "$window" "$spin_x" "$row_y"
 timeout 10 xdotool click 1 || fail "cannot click the speed spin control"
 press End BackSpace BackSpace BackSpace 0
 sleep 0.2
+about_box_by_ctrl_a "speed spin control focused"
 pointer_to "$view" 320 240
 sleep 0.5
 frame_shot
 cp "$work/frame.png" "$artifacts/${e2e_name}_spin_typed.png"
 changed=$(region_difference "$work/spin_before.png" "$work/frame.png" "$spin_region")
 ((changed > 20)) || fail "the speed spin control does not show what was typed ($changed pixels changed)"
+about_box_by_ctrl_a "3-D view focused"
 press grave
 sleep 0.3
 timeout 20 xdotool type --delay 25 "quit" || fail "cannot type quit"
