@@ -12,6 +12,7 @@
 
 #include "tests/graph/graph_fixture.h"
 #include "tests/support/plain_graph.h"
+#include "tests/support/read_rights.h"
 #include "tests/support/tiny_skeleton.h"
 
 namespace {
@@ -202,6 +203,89 @@ TEST_F(GraphTest, AFileOlderThanWhatItWasMadeFromIsGeneratedAgain) {
                     " is made again"), stale) << changed;
     EXPECT_EQ(graph.GetNode(0)->edges.empty() && ReadFile("fresh.gra") == empty, !stale) << changed;
     if (stale) fs::last_write_time(changed, fs::file_time_type::clock::now() - std::chrono::minutes(1));
+  }
+}
+
+// A skeleton dated ahead of the clock: the caches and the graph made from it
+// are read at the next start, not made again, and the skeleton keeps its
+// time.
+TEST_F(GraphTest, AGraphMadeFromASourceDatedAheadIsImportedAtTheNextStart) {
+  ASSERT_TRUE(testing_support::WriteTinySkeleton());
+  WriteFile("data/motions/ahead.amc", testing_support::TinyAmcText(":DEGREES\n", 80, [](int f, int j, int a) {
+              return std::sin(f * 0.1 + j + a);
+            }));
+  const auto tomorrow = fs::file_time_type::clock::now() + std::chrono::hours(24);
+  fs::last_write_time("MartialArts.asf", tomorrow);
+  for (int start = 0; start < 2; ++start) {
+    g_lines.clear();
+    Motion* motion = new Motion("ahead", "ahead.amc", 0.06f, 0);
+    ASSERT_EQ(motion->frameCount, 80);
+    FileGraph& graph = *new FileGraph(motion->CreateController(0), "ahead.gra");
+    EXPECT_FALSE(graph.GetNode(0)->edges.empty());
+    EXPECT_EQ(Count("Done Loading Motion data/motions/ahead.bin parsed as binary..."), start) << start;
+    EXPECT_EQ(Count("GenerateGraph: generating"), 1 - start) << start;
+    EXPECT_EQ(Count("ImportGraph: done importing " + graph.name + " from file ahead.gra"), start) << start;
+  }
+  EXPECT_EQ(fs::last_write_time("MartialArts.asf"), tomorrow);
+}
+
+// Frames parsed with errors (a clip cut short, alone or joined to a good
+// one), or with a skeleton that did not load whole, serve the run with a
+// graph, but no graph file is written from them: a good file of an earlier
+// start (of the whole clip's 80 frames) stays as it was, byte for byte.
+TEST_F(GraphTest, NoFileIsWrittenFromFramesParsedWithErrors) {
+  ASSERT_TRUE(testing_support::WriteTinySkeleton());
+  const std::string clip = testing_support::TinyAmcText(":DEGREES\n", 80, [](int f, int j, int a) {
+    return std::sin(f * 0.1 + j + a);
+  });
+  const std::string cut = clip.substr(0, clip.rfind('\n', clip.size() - 2) + 1);
+  for (const char* name : {"good", "bare"}) WriteFile("data/motions/" + std::string(name) + ".amc", clip);
+  WriteFile("data/motions/cut.amc", cut);
+  std::string good = "80\r\n";
+  for (int k = 0; k < 80; ++k) good += std::to_string(k) + " 0\r\n\r\n";
+  WriteFile("cut.gra", good);
+  WriteFile("bare.gra", good.substr(0, 20));  // short, so not imported
+  // Good text and skeleton: the file is written as ever.
+  const FileGraph whole((new Motion("good", "good.amc", 0.06f, 0))->CreateController(0), "good.gra");
+  EXPECT_TRUE(fs::exists("good.gra"));
+  Motion* joined = new Motion("joined", "good.amc", 0.06f, 0);
+  ASSERT_TRUE(joined->AppendFile("cut.amc", 0.06f));
+  Motion* cutShort = new Motion("cut", "cut.amc", 0.06f, 0);
+  const std::string asf = ReadFile("MartialArts.asf");
+  WriteFile("MartialArts.asf", asf.substr(0, asf.find(":hierarchy")));
+  ForgetDefaultSkeletons();
+  Motion* bare = new Motion("bare", "bare.amc", 0.06f, 0);
+  ASSERT_EQ(cutShort->frameCount + bare->frameCount + joined->frameCount, 79 + 80 + 159);
+  for (Motion* motion : {joined, cutShort, bare}) {
+    g_lines.clear();
+    const std::string file = motion->name + ".gra";
+    const std::string before = ReadFile(file);
+    FileGraph graph(motion->CreateController(0), file);
+    EXPECT_FALSE(graph.GetNode(0)->edges.empty()) << file;
+    EXPECT_EQ(Count("GRAPH: " + graph.name + " was made from a motion or skeleton with errors; it is not saved"), 1)
+        << file;
+    EXPECT_EQ(ReadFile(file), before) << file;
+  }
+  EXPECT_FALSE(fs::exists("joined.gra"));
+}
+
+// A graph file that cannot be read, even by the superuser: the reason is
+// logged, and the graph generated in its place is written readable, so the
+// next start imports it.
+TEST_F(GraphTest, AnUnreadableFileIsLoggedAndReplacedByAReadableOne) {
+  Motion* motion = new Motion("sealed", 80, 0);
+  FileGraph(motion->CreateController(0), "sealed.gra");
+  testing_support::ReadRightsDropped dropped;
+  if (!dropped.Work()) TAVRIN_SKIP_TEST("files of mode 000 stay readable here");
+  ASSERT_EQ(chmod("sealed.gra", 0), 0);
+  for (int start = 0; start < 2; ++start) {
+    NodeTableMap().erase(motion);
+    g_lines.clear();
+    FileGraph graph(motion->CreateController(0), "sealed.gra");
+    EXPECT_EQ(Count("GRAPH: sealed.gra cannot be read: Permission denied; it is not used"), 1 - start);
+    EXPECT_EQ(Count("ImportGraph: done importing"), start);
+    struct stat info = {};
+    EXPECT_TRUE(stat("sealed.gra", &info) == 0 && (info.st_mode & 0777) == 0400) << start;
   }
 }
 
