@@ -39,10 +39,10 @@ std::map<Motion*, GraphNode*>& NodeTableMap() {
 }
 
 // Node-table bookkeeping, and the files a graph is made from, shared with
-// graph_file.cpp. NodeTableMap keeps only
-// the table's address; the node count of each table registered here is kept
-// beside it, so that a table is never adopted by a motion of another length
-// (a motion destroyed and another one built at the same address).
+// graph_file.cpp. NodeTableMap keeps only the table's address; the node
+// count of each table registered here is kept beside it, so that a table is
+// never adopted by a motion of another length (a motion destroyed and
+// another one built at the same address).
 namespace graph_table {
 
 namespace {

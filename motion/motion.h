@@ -46,7 +46,10 @@ std::string MotionCacheName(const std::string& path, const char* extension);
 // text has errors or the skeleton did not load whole. Without a text to
 // parse, a whole cache is used however old it is. Caches are written
 // under a temporary name and renamed into place, so a cache that exists is
-// always complete.
+// always complete, and dated no earlier than the text and the skeleton, so
+// that one made from files dated ahead of the clock is used at the next
+// load. A cache that is there but cannot be read is logged and made again,
+// readable.
 //
 // Angles in AMC files are degrees; only the root translation is multiplied by
 // the scale (0.06 throughout the system).
