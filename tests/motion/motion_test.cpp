@@ -5,7 +5,6 @@
 #include "motion/motion.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cmath>
@@ -14,7 +13,6 @@
 
 #include "motion/text_file.h"
 #include "tests/motion/tiny_motion.h"
-#include "tests/support/read_rights.h"
 
 namespace {
 
@@ -203,54 +201,6 @@ TEST_F(MotionTest, CachesOlderThanTheTextOrTheSkeletonAreMadeAgain) {
     EXPECT_EQ(ReadFile("data/motions/walk.bin"), "3\n" + Bytes(m.frames, 3 * 508)) << newer;
     EXPECT_EQ(CountLogged("DumpMarkerPositions: Done dumping", true), 1) << newer;
   }
-}
-
-// A skeleton dated ahead of the clock (an archive unpacked from another time
-// zone): the caches made from it are dated as it is, so the next load reads
-// them and makes nothing again; the skeleton keeps its time. Touched again,
-// later but still ahead, it makes them again.
-TEST_F(MotionTest, CachesMadeFromASourceDatedAheadAreReadAtTheNextLoad) {
-  WriteFile("data/motions/walk.amc", TinyAmc(2));
-  const auto tomorrow = fs::file_time_type::clock::now() + std::chrono::hours(24);
-  fs::last_write_time("MartialArts.asf", tomorrow);
-  for (int load = 0; load < 3; ++load) {
-    if (load == 2) fs::last_write_time("MartialArts.asf", tomorrow + std::chrono::hours(1));
-    LogLines().clear();
-    const Motion m("walk", "walk.amc", 0.06f, 0);
-    ASSERT_EQ(m.frameCount, 2);
-    EXPECT_EQ(CountLogged("Done Loading Motion data/motions/walk.bin parsed as binary..."), load == 1) << load;
-    EXPECT_EQ(CountLogged("Done Loading Motion walk.amc parsed as AMC..."), load != 1) << load;
-    EXPECT_EQ(CountLogged("DumpMarkerPositions: Done dumping", true), load != 1) << load;
-    EXPECT_TRUE(load == 2 || fs::last_write_time("MartialArts.asf") == tomorrow);
-    for (const char* cache : {"data/motions/walk.bin", "data/motions/walk.mpos"}) {
-      EXPECT_EQ(fs::last_write_time(cache), fs::last_write_time("MartialArts.asf")) << cache << load;
-    }
-  }
-}
-
-// Caches that cannot be read, even by the superuser: each is logged with the
-// reason and made again from the text, readable this time, so the next load
-// reads it.
-TEST_F(MotionTest, UnreadableCachesAreLoggedAndReplacedByReadableOnes) {
-  WriteFile("data/motions/walk.amc", TinyAmc(2));
-  { Motion m("walk", "walk.amc", 0.06f, 0); }
-  const char* const caches[] = {"data/motions/walk.bin", "data/motions/walk.mpos"};
-  const std::string made = ReadFile(caches[0]) + ReadFile(caches[1]);
-  testing_support::ReadRightsDropped dropped;
-  if (!dropped.Work()) TAVRIN_SKIP_TEST("files of mode 000 stay readable here");
-  for (const char* cache : caches) ASSERT_EQ(chmod(cache, 0), 0);
-  for (int load = 0; load < 2; ++load) {
-    LogLines().clear();
-    EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, 2);
-    for (const char* cache : caches) {
-      EXPECT_EQ(CountLogged("LoadMotion: " + std::string(cache) + " cannot be read: Permission denied; it is not used"),
-                load == 0) << cache;
-      struct stat info = {};
-      EXPECT_TRUE(stat(cache, &info) == 0 && (info.st_mode & 0777) == 0400) << cache;
-    }
-    EXPECT_EQ(CountLogged("Done Loading Motion data/motions/walk.bin parsed as binary..."), load) << load;
-  }
-  EXPECT_EQ(ReadFile(caches[0]) + ReadFile(caches[1]), made);
 }
 
 // With no text to make it from, an older cache is all there is: it is used,
