@@ -8,12 +8,14 @@
 #     view is a picture, not one flat colour; a window manager's close request
 #     ends the program with exit code 0 and it writes "cvar.ini".
 #   Between the starts, two saved values are changed in "cvar.ini", and
-#     temporary files of a killed writer and of one that runs are left.
-#   2nd start: the killed writer's temporary files are gone, the other is
-#     kept; the view has the saved width; a later screenshot differs from
-#     an earlier one where the characters stand (below the console); Alt-X (the menu
-#     accelerator, which must get past the application's key handler) ends the
-#     program with exit code 0, and the changed values survive its save.
+#     temporary files of a killed writer and of one that still holds its file
+#     are left.
+#   2nd start: the killed writer's temporary files are gone, the held one is
+#     kept; the view has the saved width; a later screenshot differs from an
+#     earlier one where the characters stand (below the console); Alt-X (the
+#     menu accelerator, which must get past the application's key handler)
+#     ends the program with exit code 0, and the changed values survive its
+#     save.
 # No output or log line may be a GTK/GLib critical message, a failed
 # assertion or a sanitizer report.
 #
@@ -76,11 +78,14 @@ sed -i -e 's/^1 gl\.width .*/1 gl.width 600/' -e 's/^2 console\.overlay .*/2 con
    "$(cvar_value "$work/data/cvar.ini" console.overlay)" == 0.200000 ]] ||
   fail "cannot change the saved values in cvar.ini"
 # Temporary files that a killed run left (its writer is gone: removed at the
-# next start) and one of a writer that still runs (kept).
+# next start) and one that a writer still holds (kept, though the process id
+# in its name runs nowhere here, as that of a writer in another container).
 dead=$(sh -c 'echo $$')
 left=("$work/data/walk_graph.gra.tmp${dead}_0" "$work/data/data/motions/walk.bin.tmp${dead}_1")
-kept="$work/data/walk_graph.gra.tmp$$_2"
+kept="$work/data/walk_graph.gra.tmp${dead}_2"
 for file in "${left[@]}" "$kept"; do echo partial > "$file"; done
+coproc holder { exec "$(dirname "$close_window")/hold_lock" "$kept"; }
+read -r -t 30 -u "${holder[0]}" held && [[ "$held" == held ]] || fail "cannot hold $kept"
 
 # --- 2nd start -------------------------------------------------------------
 run=2
@@ -89,7 +94,10 @@ start_program
 wait_for_window 120
 check_log_start_up
 for file in "${left[@]}"; do [[ ! -e "$file" ]] || fail "the start left the abandoned ${file#"$work/"}"; done
-[[ -e "$kept" ]] || fail "the start removed a temporary file of a writer that runs"
+[[ -e "$kept" ]] || fail "the start removed a temporary file that a writer holds"
+holder_pid=$holder_PID
+eval "exec ${holder[1]}>&-"
+wait "$holder_pid" || fail "the writer holding $kept failed"
 grep -q "^RemoveAbandonedTemporaryFiles: removed ./walk_graph.gra.tmp${dead}_0, left by a writer" "$work/data/log.txt" ||
   fail "no log line for the removed temporary file"
 view=$(view_window "$window" 600 480)
