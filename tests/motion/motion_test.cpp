@@ -171,9 +171,10 @@ TEST_F(MotionTest, APostureCacheIsReadOnlyWhenWhole) {
   }
   // A cache that is not whole: without the text the motion fails; with it,
   // the text is parsed and the cache rewritten whole. The text moved back
-  // counts as changed when it was moved; the cache's time a minute ahead
-  // keeps it the newer however the file system's clock ticks between them,
-  // so it is read (and refused) before the text is parsed.
+  // counts as changed when it was moved; the cache's time, set after that
+  // and a minute ahead, keeps the cache the newer however the file system's
+  // clock ticks between the two, so it is read (and refused) before the text
+  // is parsed.
   WriteFile("data/motions/walk.bin", good + "x");
   EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, -1);
   fs::rename("walk.amc", "data/motions/walk.amc");
