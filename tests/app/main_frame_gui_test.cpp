@@ -50,10 +50,13 @@ bool mainframe_LaidOut(const wxWindow* window) {
 
 // Runs the event loop until the frame shows at `size` with its windows laid
 // out (and `also` holds), with a deadline far beyond the usual wait.
-void mainframe_Settle(const wxWindow* frame, const wxSize& size, const std::function<bool()>& also = [] { return true; }) {
-  const bool settled = RunGuiEventLoopUntil(
-      [&] { return frame->IsShownOnScreen() && frame->GetSize() == size && mainframe_LaidOut(frame) && also(); }, 30000);
-  ASSERT_TRUE(settled) << "the frame did not settle at " << size.x << "x" << size.y << " within 30 s";
+void mainframe_Settle(const wxWindow* frame, const wxSize& size,
+                      const std::function<bool()>& also = [] { return true; }) {
+  const auto settled = [&] {
+    return frame->IsShownOnScreen() && frame->GetSize() == size && mainframe_LaidOut(frame) && also();
+  };
+  ASSERT_TRUE(RunGuiEventLoopUntil(settled, 30000))
+      << "the frame did not settle at " << size.x << "x" << size.y << " within 30 s";
 }
 
 // The main frame as the program builds it ("Tavrin v1" at (50, 50), 800 x

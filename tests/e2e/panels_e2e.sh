@@ -180,7 +180,9 @@ screenshot "$view" "$work/before.png"
 # below; then, 1.5 s later (a tracking camera glides back within that
 # time), a free camera stays where the keys left it (some 60000 pixels
 # differ from before), a tracking one is back (some 6000).
-hold_up_left() { timeout 10 xdotool keydown Up keydown Left sleep 0.1 keyup Left keyup Up || fail "cannot hold Up and Left"; }
+hold_up_left() {
+  timeout 10 xdotool keydown Up keydown Left sleep 0.1 keyup Left keyup Up || fail "cannot hold Up and Left"
+}
 step_until_view_changes 640x200+0+280 40000 30 hold_up_left
 sleep 1.5
 screenshot "$view" "$work/after.png"
