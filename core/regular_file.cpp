@@ -2,13 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <utility>
 
 #include "core/log.h"
@@ -72,6 +72,30 @@ bool file_Later(const timespec& a, const timespec& b) {
   return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
 }
 
+const timespec& file_Earlier(const timespec& a, const timespec& b) { return file_Later(a, b) ? b : a; }
+
+bool file_SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Takes a lock of `type` (F_WRLCK for a writer, F_RDLCK for a sweep asking
+// whether a writer holds one) on the whole file, for the open file
+// description of `fd`: it conflicts with the locks of every other
+// description, in this process too, and goes when the last descriptor of
+// this one closes, however the process ends. 0 when taken, else errno.
+int file_Lock(int fd, short type) {
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;  // to the end, however the file grows
+  return fcntl(fd, F_OFD_SETLK, &lock) == 0 ? 0 : errno;
+}
+
+// Whether a lock was refused because another description holds one (any
+// other refusal: the file system keeps no such locks).
+bool file_LockHeld(int error) { return error == EAGAIN || error == EACCES; }
+
 // Whether `text` is a whole decimal number (no sign) that fits a long.
 bool file_Decimal(const std::string& text, long* value) {
   if (text.empty() || text.size() > 18) return false;
@@ -115,7 +139,20 @@ bool ChangedSince(const std::string& file, const std::string& source) {
   struct stat made;
   struct stat from;
   if (stat(file.c_str(), &made) != 0 || stat(source.c_str(), &from) != 0) return false;
-  return file_Later(from.st_mtim, made.st_mtim) || file_Later(from.st_ctim, made.st_mtim);
+  // A file's status time is the clock's time of its last change; a
+  // modification time ahead of it was set, not written. Such a file was
+  // written no later than its status time, and a source changed after that
+  // has changed since, whatever time it carries.
+  return file_Later(from.st_mtim, made.st_mtim) ||
+         file_Later(from.st_ctim, file_Earlier(made.st_mtim, made.st_ctim));
+}
+
+bool LogUnreadable(const char* function, const std::string& path) {
+  const int reason = errno;
+  if (reason == ENOENT || reason == ENOTDIR || reason == EISDIR || reason == EINVAL) return false;
+  LogPrintf("%s: %s cannot be read: %s; it is not used", function, path.c_str(), std::strerror(reason));
+  errno = reason;
+  return true;
 }
 
 int RemoveAbandonedTemporaryFiles(const std::string& folder) {
@@ -124,19 +161,23 @@ int RemoveAbandonedTemporaryFiles(const std::string& folder) {
   int removed = 0;
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    const long pid = file_TemporaryWriter(name);
-    // A process of that id that runs (or one we may not signal) may still be
-    // writing; so may this process.
-    if (pid == 0 || pid == static_cast<long>(getpid())) continue;
-    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    if (file_TemporaryWriter(name) == 0) continue;
     const std::string path = folder + (folder.back() == '/' ? "" : "/") + name;
-    struct stat info;
-    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    if (unlink(path.c_str()) == 0) {
+    struct stat named;
+    if (lstat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) continue;
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    // The read lock is refused while the writer holds its write lock. Held
+    // here until the name is gone: a writer that created the file a moment
+    // ago and finds it removed, or cannot lock it, makes another one.
+    struct stat opened;
+    if (fstat(fd, &opened) == 0 && file_SameFile(opened, named) && file_Lock(fd, F_RDLCK) == 0 &&
+        lstat(path.c_str(), &named) == 0 && file_SameFile(opened, named) && unlink(path.c_str()) == 0) {
       ++removed;
       LogPrintf("RemoveAbandonedTemporaryFiles: removed %s, left by a writer that no longer runs",
                 path.c_str());
     }
+    close(fd);
   }
   closedir(dir);
   return removed;
@@ -153,15 +194,34 @@ bool AtomicFile::Open() {
   }
   mode_t mode = 0666;
   struct stat info;
-  if (stat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
+  if (stat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode)) mode = (info.st_mode & 07777) | S_IRUSR;
   static std::atomic<unsigned> serial{0};
   for (int attempt = 0; attempt < 8 && fd_ < 0; ++attempt) {
     const std::string candidate = target_ + ".tmp" + std::to_string(static_cast<long>(getpid())) +
                                   "_" + std::to_string(serial.fetch_add(1));
-    fd_ = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    // Only a file this object created is ever removed again.
-    if (fd_ >= 0) temp_ = candidate;
-    if (fd_ < 0 && errno != EEXIST) break;
+    const int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      break;
+    }
+    // A sweep may have found the new file before its lock: it has removed
+    // it (no link left) or holds its own lock to do so. That file is given
+    // up for another. Where the file system keeps no locks the file is
+    // written unlocked, and no sweep can remove it.
+    const int locked = file_Lock(fd, F_WRLCK);
+    struct stat created;
+    if (file_LockHeld(locked) || (fstat(fd, &created) == 0 && created.st_nlink == 0)) {
+      struct stat named;
+      // Only a file this object created is ever removed again.
+      if (fstat(fd, &created) == 0 && lstat(candidate.c_str(), &named) == 0 && file_SameFile(created, named)) {
+        unlink(candidate.c_str());
+      }
+      close(fd);
+      errno = EEXIST;
+      continue;
+    }
+    fd_ = fd;
+    temp_ = candidate;
   }
   // The umask applies to open's mode; the target's own bits are kept whole.
   if (fd_ >= 0 && mode != 0666) fchmod(fd_, mode);
@@ -189,19 +249,39 @@ bool AtomicFile::Write(const void* data, uint64_t size) {
 
 bool AtomicFile::Commit() {
   if (fd_ < 0) return false;
+  if (ok_) DateAfterSources();
   if (ok_ && fsync(fd_) != 0) ok_ = false;
-  if (close(fd_) != 0) ok_ = false;
-  fd_ = -1;
+  // Renamed before it is closed: the lock stays until the temporary name is
+  // gone. The data are synced, so the close can no longer lose them.
   if (ok_ && std::rename(temp_.c_str(), target_.c_str()) != 0) ok_ = false;
-  if (ok_) temp_.clear();
+  if (ok_) {
+    temp_.clear();
+    close(fd_);
+    fd_ = -1;
+  }
   return ok_;
+}
+
+void AtomicFile::DateAfterSources() {
+  struct stat own;
+  if (sources_.empty() || fstat(fd_, &own) != 0) return;
+  timespec newest = own.st_mtim;
+  for (const std::string& source : sources_) {
+    struct stat info;
+    if (stat(source.c_str(), &info) == 0 && file_Later(info.st_mtim, newest)) newest = info.st_mtim;
+  }
+  // A file dated as written when this fails is made again at the next start,
+  // no worse than that.
+  const timespec times[2] = {{0, UTIME_OMIT}, newest};
+  if (file_Later(newest, own.st_mtim)) futimens(fd_, times);
 }
 
 void AtomicFile::Abandon() {
   const int reason = errno;
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  // Removed before it is closed, so that no sweep finds it unlocked.
   if (!temp_.empty()) unlink(temp_.c_str());
   temp_.clear();
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
   errno = reason;
 }

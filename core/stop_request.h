@@ -6,8 +6,8 @@
 // blocks; each ends early, so the program can close in order and save its
 // settings.
 
-// Marks the stop. Safe to call from a signal handler.
+// Marks the stop. Safe to call from a signal handler on any thread.
 void RequestStop();
 
-// True once RequestStop has been called.
+// True once RequestStop has been called, on any thread.
 bool StopRequested();

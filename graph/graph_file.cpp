@@ -37,6 +37,9 @@ GraphNode* Find(Motion* motion, int count);
 GraphNode* Create(TransitionGraph* graph, int count);
 void Destroy(GraphNode* table, int count);
 void Register(Motion* motion, GraphNode* table, int count);
+// The files a graph of `motion` is made from: the skeleton, and the text and
+// both caches of each of the motion's files.
+std::vector<std::string> Sources(const Motion& motion);
 }  // namespace graph_table
 
 namespace {
@@ -171,6 +174,9 @@ bool TransitionGraph::ExportGraph(const std::string& file) {
   // run never leaves a short graph file that the next run would import.
   AtomicFile writer(file);
   if (!writer.Open()) return false;
+  // Dated no earlier than what it is made from, so that a source dated ahead
+  // of the clock does not make it count as older at the next start.
+  writer.MadeFrom(graph_table::Sources(*owner->GetMotion()));
   bool ok = writer.Write(std::to_string(n) + "\r\n");
   const int threads = GraphThreads();
   std::vector<std::string> pieces(static_cast<size_t>(threads));

@@ -38,10 +38,11 @@ std::map<Motion*, GraphNode*>& NodeTableMap() {
   return *map;
 }
 
-// Node-table bookkeeping shared with graph_file.cpp. NodeTableMap keeps only
-// the table's address; the node count of each table registered here is kept
-// beside it, so that a table is never adopted by a motion of another length
-// (a motion destroyed and another one built at the same address).
+// Node-table bookkeeping, and the files a graph is made from, shared with
+// graph_file.cpp. NodeTableMap keeps only the table's address; the node
+// count of each table registered here is kept beside it, so that a table is
+// never adopted by a motion of another length (a motion destroyed and
+// another one built at the same address).
 namespace graph_table {
 
 namespace {
@@ -103,6 +104,19 @@ void Register(Motion* motion, GraphNode* table, int count) {
   NodeTableMap()[motion] = table;
   table_Sizes()[motion] = {table, count};
   table_Kept().push_back(table);
+}
+
+// The skeleton, and the text and both caches of each of the motion's files.
+std::vector<std::string> Sources(const Motion& motion) {
+  std::vector<std::string> sources = {kDefaultSkeletonFile};
+  for (const std::string& path : motion.resourceNames) {
+    sources.push_back(path);
+    for (const char* extension : {".bin", ".mpos"}) {
+      const std::string cache = MotionCacheName(path, extension);
+      if (!cache.empty()) sources.push_back(cache);
+    }
+  }
+  return sources;
 }
 
 }  // namespace graph_table
@@ -367,13 +381,8 @@ bool graph_Generate(MotionController* owner, const Motion& motion, int n, double
 // is made from: the text or either cache of any of its files, or the
 // skeleton, was modified or replaced after the file was written.
 bool graph_FileIsStale(const std::string& file, const Motion& motion) {
-  if (ChangedSince(file, kDefaultSkeletonFile)) return true;
-  for (const std::string& path : motion.resourceNames) {
-    if (ChangedSince(file, path)) return true;
-    for (const char* extension : {".bin", ".mpos"}) {
-      const std::string cache = MotionCacheName(path, extension);
-      if (!cache.empty() && ChangedSince(file, cache)) return true;
-    }
+  for (const std::string& source : graph_table::Sources(motion)) {
+    if (ChangedSince(file, source)) return true;
   }
   return false;
 }
@@ -418,6 +427,7 @@ TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
   // place, so the generation does not run again at every start; so is one
   // made before the motion or the skeleton last changed.
   std::FILE* probe = OpenRegularFile(file);
+  if (probe == nullptr) LogUnreadable("GRAPH", file);
   const bool exists = probe != nullptr || errno != ENOENT;
   if (probe != nullptr) std::fclose(probe);
   if (exists && graph_FileIsStale(file, *owner->GetMotion())) {
@@ -433,6 +443,13 @@ TransitionGraph::TransitionGraph(MotionController* owner_, std::string file)
   // later start.
   if (StopRequested()) {
     LogPrintf("GRAPH: a stop was asked for; %s is not saved", name.c_str());
+    return;
+  }
+  // Frames parsed with errors, or with a skeleton that did not load whole,
+  // are cached by no one: the graph serves this run, and the file (a good
+  // one of an earlier start, or none) stays as it is.
+  if (!owner->GetMotion()->sound) {
+    LogPrintf("GRAPH: %s was made from a motion or skeleton with errors; it is not saved", name.c_str());
     return;
   }
   // The position metric without joint positions (no cache, and no skeleton to

@@ -42,7 +42,8 @@ std::map<Motion*, GraphNode*>& NodeTableMap();
 // For every frame of its owner's motion, the frames playback may jump to
 // without a visible break. Built completely inside the constructor: adopted
 // from another graph of the same motion, imported from its ".gra" file, or
-// generated from the pose metric and exported to that file.
+// generated from the pose metric and exported to that file (unless the
+// motion's frames were parsed with errors, Motion::sound).
 class TransitionGraph {
  public:
   // Names the graph (the owner's name + "_graph", made unique), registers it

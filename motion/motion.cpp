@@ -300,6 +300,7 @@ int Motion::LoadMotion(const std::string& file, float scale) {
   delete[] frames;
   frames = nullptr;
   frameCount = -1;
+  sound = true;
 
   // The system calls would cut a name at a NUL byte and reach another file;
   // caches are written beside the file, which must stay in the folder.
@@ -312,6 +313,7 @@ int Motion::LoadMotion(const std::string& file, float scale) {
   std::string text;
   bool haveText = false;
   std::FILE* probe = postureCache.empty() ? nullptr : OpenRegularFile(postureCache);
+  if (probe == nullptr && !postureCache.empty()) LogUnreadable("LoadMotion", postureCache);
   if (probe != nullptr) {
     std::fclose(probe);
     // A cache older than its text or the skeleton was made from an earlier
@@ -360,13 +362,14 @@ int Motion::LoadMotion(const std::string& file, float scale) {
   // A text with errors is parsed (and its errors reported) on every load
   // until it is mended, so nothing made from it is cached; nor is anything
   // made with a skeleton that did not load whole.
+  sound = !faulty && DefaultSkeleton().loaded;
   if (faulty) {
     LogPrintf("LoadMotion: %s has errors; %s is not written", path.c_str(), postureCache.c_str());
   } else if (!DefaultSkeleton().loaded) {
     LogPrintf("LoadMotion: the skeleton %s did not load; %s is not written", kDefaultSkeletonFile,
               postureCache.c_str());
   } else {
-    WriteBinaryPostures(postureCache, frames, frameCount);
+    WriteBinaryPostures(postureCache, frames, frameCount, {path, kDefaultSkeletonFile});
     UpdateMarkerCache(markerCache, path);
   }
   LogPrintf("Done Loading Motion %s parsed as AMC...", file.c_str());
@@ -385,7 +388,7 @@ void Motion::UpdateMarkerCache(const std::string& file, const std::string& sourc
               file.c_str());
     return;
   }
-  DumpMarkerPositions(file, frames, frameCount);
+  DumpMarkerPositions(file, frames, frameCount, {source, kDefaultSkeletonFile});
 }
 
 bool Motion::AppendFile(const std::string& file, float scale) {
@@ -412,6 +415,7 @@ bool Motion::AppendFile(const std::string& file, float scale) {
                 sizeof(Posture) * temp->frameCount);
   }
   frameCount = total;
+  sound = sound && temp->sound;
   segmentEnds.push_back(frameCount);
   resourceNames.push_back(temp->resourceNames.front());
   delete[] frames;

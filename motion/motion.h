@@ -46,7 +46,10 @@ std::string MotionCacheName(const std::string& path, const char* extension);
 // text has errors or the skeleton did not load whole. Without a text to
 // parse, a whole cache is used however old it is. Caches are written
 // under a temporary name and renamed into place, so a cache that exists is
-// always complete.
+// always complete, and dated no earlier than the text and the skeleton, so
+// that one made from files dated ahead of the clock is used at the next
+// load. A cache that is there but cannot be read is logged and made again,
+// readable.
 //
 // Angles in AMC files are degrees; only the root translation is multiplied by
 // the scale (0.06 throughout the system).
@@ -108,8 +111,11 @@ class Motion {
 
   // Posture cache: the record count in decimal, a line feed, then count raw
   // 508-byte postures. 0 on success, -1 on failure (logged; an older file of
-  // that name is kept). count must not be negative.
-  int WriteBinaryPostures(const std::string& file, const Posture* postures, int count);
+  // that name is kept). count must not be negative. `sources`, the files the
+  // postures were made from, date the cache no earlier than the newest of
+  // them (AtomicFile::MadeFrom).
+  int WriteBinaryPostures(const std::string& file, const Posture* postures, int count,
+                          const std::vector<std::string>& sources = {});
   // Reads a posture cache into frameCount and frames (replacing them). A file
   // that cannot be opened, whose size is not exactly what its count line
   // promises or that holds a value that is not a finite number is refused:
@@ -118,8 +124,9 @@ class Motion {
   // Joint-position cache: computes MarkerSet::ComputeFromPosture of each
   // posture and writes the count in decimal, a line feed and count raw
   // 372-byte marker sets. 0 on success, -1 on failure (logged; an older file
-  // is kept).
-  int DumpMarkerPositions(const std::string& file, const Posture* postures, int count);
+  // is kept). `sources` as for WriteBinaryPostures.
+  int DumpMarkerPositions(const std::string& file, const Posture* postures, int count,
+                          const std::vector<std::string>& sources = {});
   // The joint positions of every frame, read from the ".mpos" cache of each
   // entry of resourceNames in order: a new[] array of frameCount marker sets
   // that the caller frees with delete[]. Null (logged) when a cache is
@@ -146,10 +153,15 @@ class Motion {
   std::vector<std::string> resourceNames;
   // The mixer's body weight table, 0 to 4.
   int bodyWeights = 0;
+  // False once a file of the motion was parsed with errors or with a
+  // skeleton that did not load whole: such frames serve the run, but
+  // nothing made from them (caches, graph files) is kept.
+  bool sound = true;
 
  private:
   // True when `file` is a joint-position cache of exactly `count` records
-  // (count line and file size agree) of finite numbers.
+  // (count line and file size agree) of finite numbers. A file that is there
+  // but cannot be read is logged.
   static bool IsMarkerCacheComplete(const std::string& file, int count);
   // Writes the joint-position cache `file` of the frames unless it holds
   // frameCount records and the motion file `source` and the skeleton file

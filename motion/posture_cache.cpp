@@ -83,9 +83,11 @@ int64_t cache_FirstNonFinite(const void* records, uint64_t count, uint64_t recor
   return -1;
 }
 
-// Count line, then the records, as one cache file.
-bool cache_Write(AtomicFile* out, int count, const void* records, uint64_t bytes) {
+// Count line, then the records, as one cache file made from `sources`.
+bool cache_Write(AtomicFile* out, int count, const void* records, uint64_t bytes,
+                 const std::vector<std::string>& sources) {
   const std::string header = std::to_string(count) + "\n";
+  out->MadeFrom(sources);
   return out->Write(header.data(), header.size()) && out->Write(records, bytes) && out->Commit();
 }
 
@@ -97,13 +99,14 @@ void motion_ComputeMarkers(const Posture* postures, int count, MarkerSet* marker
 
 }  // namespace
 
-int Motion::WriteBinaryPostures(const std::string& file, const Posture* postures, int count) {
+int Motion::WriteBinaryPostures(const std::string& file, const Posture* postures, int count,
+                                const std::vector<std::string>& sources) {
   AtomicFile out(file);
   if (count < 0 || (count > 0 && postures == nullptr) || !out.Open()) {
     LogPrintf("WriteBinaryPostures: Error outputing %s", file.c_str());
     return -1;
   }
-  if (!cache_Write(&out, count, postures, kPostureRecordSize * static_cast<uint64_t>(count))) {
+  if (!cache_Write(&out, count, postures, kPostureRecordSize * static_cast<uint64_t>(count), sources)) {
     LogPrintf("WriteBinaryPostures: Error outputing %s", file.c_str());
     return -1;
   }
@@ -145,7 +148,8 @@ int Motion::ReadBinaryPostures(const std::string& file) {
   return 0;
 }
 
-int Motion::DumpMarkerPositions(const std::string& file, const Posture* postures, int count) {
+int Motion::DumpMarkerPositions(const std::string& file, const Posture* postures, int count,
+                                const std::vector<std::string>& sources) {
   AtomicFile out(file);
   if (count < 0 || (count > 0 && postures == nullptr) || !out.Open()) {
     LogPrintf("DumpMarkerPositions: Error outputing %s", file.c_str());
@@ -153,7 +157,7 @@ int Motion::DumpMarkerPositions(const std::string& file, const Posture* postures
   }
   std::vector<MarkerSet> markers(static_cast<size_t>(count));
   motion_ComputeMarkers(postures, count, markers.data());
-  if (!cache_Write(&out, count, markers.data(), kMarkerRecordSize * static_cast<uint64_t>(count))) {
+  if (!cache_Write(&out, count, markers.data(), kMarkerRecordSize * static_cast<uint64_t>(count), sources)) {
     LogPrintf("DumpMarkerPositions: Error outputing %s", file.c_str());
     return -1;
   }
@@ -163,6 +167,7 @@ int Motion::DumpMarkerPositions(const std::string& file, const Posture* postures
 
 bool Motion::IsMarkerCacheComplete(const std::string& file, int count) {
   cache_File in = cache_OpenForReading(file);
+  if (in == nullptr && !file.empty()) LogUnreadable("LoadMotion", file);
   int stored = 0;
   uint64_t dataBytes = 0;
   if (in == nullptr || !cache_ReadHeader(in.get(), &stored, &dataBytes) || stored != count ||

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: first a Release build with g++, then a build
 # with clang, AddressSanitizer and UBSan that also runs the fuzz targets for a
-# bounded time.
+# bounded time, last the graph tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-packages.sh
@@ -29,3 +29,9 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0
 with_display ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+echo "== ThreadSanitizer build of the graph tests (generation, reading and writing on many threads)"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTAVRIN_TSAN=ON -DTAVRIN_BENCH=OFF
+cmake --build build/tsan -j "$jobs" --target graph_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build/tsan/tests/graph_tests

@@ -66,9 +66,10 @@ TEST(GlobalUpdate, RefreshesEveryLivePanelInTheOrderMade) {
 
 // The end-to-end tests start the program on the sample data too; here, what
 // only the inside shows: the console exists before the renderer and the
-// scene, and the saved values are read at start-up and written at shutdown.
+// scene, the saved values are read at start-up, and the values in force at
+// shutdown are written.
 // The scene's objects stay registered, under names no other test uses.
-TEST(GlobalStartUp, TheConsoleComesFirstAndShutdownSavesTheValuesRead) {
+TEST(GlobalStartUp, TheConsoleComesFirstAndShutdownSavesTheValuesInForce) {
   ASSERT_EQ(std::system("\"" MAKE_SAMPLE_DATA_PATH "\" . > /dev/null 2>&1"), 0);
   testing_support::WriteFile("cvar.ini", "2 camera.hdist 7.250000\n");
   platform::OffscreenGLContext gl;
@@ -79,10 +80,13 @@ TEST(GlobalStartUp, TheConsoleComesFirstAndShutdownSavesTheValuesRead) {
   for (const ConsoleLine& line : g_console->lines) shown.push_back(line.text);
   EXPECT_THAT(shown, testing::Contains("RenderInit: Loaded OpenGL Extensions SUCCESSFULLY"));
   EXPECT_THAT(shown, testing::Contains(testing::StartsWith("Done Loading Motion walk.amc")));
-  EXPECT_FLOAT_EQ(ConsoleVariable<float>("camera.hdist", 1.0f), 7.25f);
+  ConsoleVariable<float> hdist("camera.hdist", 1.0f);
+  EXPECT_FLOAT_EQ(hdist, 7.25f);
+  // A value changed while the program runs is what the file holds after.
+  hdist = 3.5f;
   GlobalShutdown();
   EXPECT_EQ(g_console, nullptr);
-  EXPECT_THAT(testing_support::ReadFile("cvar.ini"), testing::HasSubstr("2 camera.hdist 7.250000\n"));
+  EXPECT_THAT(testing_support::ReadFile("cvar.ini"), testing::HasSubstr("2 camera.hdist 3.500000\n"));
 }
 
 TEST(GlobalShutdown, SavesOnceAndASecondCallWritesNothing) {

@@ -12,6 +12,7 @@
 #include <wx/spinctrl.h>
 #include <wx/statbox.h>
 
+#include <functional>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -39,6 +40,30 @@ void PrintTo(const wxSize& size, std::ostream* os) { *os << size.x << "x" << siz
 
 namespace {
 
+// Whether every window of `window` that shows has the size that GTK gave it:
+// the sizes the program set are all carried out, none is waiting for GTK's
+// next layout pass.
+bool mainframe_LaidOut(const wxWindow* window) {
+  for (const wxWindow* child : window->GetChildren()) {
+    if (!child->IsShownOnScreen() || child->IsTopLevel()) continue;
+    GtkAllocation given;
+    gtk_widget_get_allocation(child->GetHandle(), &given);
+    if (wxSize(given.width, given.height) != child->GetSize() || !mainframe_LaidOut(child)) return false;
+  }
+  return true;
+}
+
+// Runs the event loop until the frame shows at `size` with its windows laid
+// out (and `also` holds), with a deadline far beyond the usual wait.
+void mainframe_Settle(const wxWindow* frame, const wxSize& size,
+                      const std::function<bool()>& also = [] { return true; }) {
+  const auto settled = [&] {
+    return frame->IsShownOnScreen() && frame->GetSize() == size && mainframe_LaidOut(frame) && also();
+  };
+  ASSERT_TRUE(RunGuiEventLoopUntil(settled, 30000))
+      << "the frame did not settle at " << size.x << "x" << size.y << " within 30 s";
+}
+
 // The main frame as the program builds it ("Tavrin v1" at (50, 50), 800 x
 // 630, the engine started inside), shown, with the pointer away from it: the
 // pointer over the 3-D view would give it the focus by itself.
@@ -54,13 +79,14 @@ class MainFrameGuiTest : public testing::Test {
     frame_ = new MainFrame("Tavrin v1", wxPoint(50, 50), wxSize(800, 630));
     frame_->Show(true);
     g_mainFrame = frame_;
-    RunGuiEventLoop(500);
+    mainframe_Settle(frame_, wxSize(800, 630));
   }
   void TearDown() override {
     if (frame_ == nullptr) return;
     g_mainFrame = nullptr;
-    frame_->Destroy();
-    RunGuiEventLoop(100);
+    const wxWindow* frame = frame_;
+    frame_->Destroy();  // at the next idle time
+    EXPECT_TRUE(RunGuiEventLoopUntil([frame] { return wxTopLevelWindows.Find(frame) == nullptr; }, 30000));
     GlobalShutdown();
   }
 
@@ -69,7 +95,7 @@ class MainFrameGuiTest : public testing::Test {
   // least at its smallest size.
   void ResizeTo(const wxSize& size) {
     frame_->SetSize(size);
-    RunGuiEventLoop(300);
+    mainframe_Settle(frame_, size);
   }
 
   MainFrame* frame_ = nullptr;
@@ -136,11 +162,11 @@ void mainframe_CheckPageChoice(const wxWindow* page, const wxChoice* choice, con
 void mainframe_CheckAll(MainFrame* frame, const std::string& size) {
   SCOPED_TRACE("frame " + size);
   frame->notebook->SetSelection(0);
-  RunGuiEventLoop(100);
+  mainframe_Settle(frame, frame->GetSize(), [frame] { return frame->motionsPanel->IsShownOnScreen(); });
   mainframe_CheckPanel(frame->motionsPanel, "Motions page");
   mainframe_CheckPageChoice(frame->motionsPanel, frame->motionsPanel->motionChoice, size + " Motions page");
   frame->notebook->SetSelection(1);
-  RunGuiEventLoop(100);
+  mainframe_Settle(frame, frame->GetSize(), [frame] { return frame->cameraPanel->IsShownOnScreen(); });
   mainframe_CheckPanel(frame->cameraPanel, "Camera page");
   for (const wxChoice* choice : {frame->cameraPanel->stateChoice, frame->cameraPanel->entityChoice}) {
     mainframe_CheckPageChoice(frame->cameraPanel, choice, size + " Camera page");
@@ -285,7 +311,10 @@ TEST_F(MainFrameGuiTest, AMenuShortcutIsTheMenusAlone) {
 }
 
 TEST_F(MainFrameGuiTest, TheViewHasTheKeyboardWhenTheWindowOpens) {
-  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(frame_->GetHandle()));
+  GtkWindow* window = GTK_WINDOW(frame_->GetHandle());
+  const GtkWidget* view = frame_->glView->GetHandle();
+  RunGuiEventLoopUntil([window, view] { return gtk_window_get_focus(window) == view; }, 30000);
+  GtkWidget* focus = gtk_window_get_focus(window);
   EXPECT_EQ(focus, frame_->glView->GetHandle()) << "the focus is on a " << (focus ? G_OBJECT_TYPE_NAME(focus) : "null");
   EXPECT_EQ(frame_->notebook->GetSelection(), 1);
 }

@@ -80,6 +80,20 @@ start_program() {
   pid=$!
 }
 
+# Runs the command "$@" after $1 every 0.1 s until it succeeds, for at most
+# $1 seconds; fails (returns 1) when it never did. What a step awaits (a frame
+# drawn, the console slid open, a window mapped, a line in a file) comes
+# sooner or later with the machine's load: the test waits for it, never for a
+# fixed time, and the deadline lies far beyond the usual wait.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
 # Sets `window` to the id of the visible window titled $title once it is
 # mapped (the frame exists, unmapped, already during start-up).
 wait_for_window() {
@@ -145,6 +159,52 @@ row_colours() {
 }
 column_colours() {
   timeout 30 convert "$work/frame.png" -crop "1x${3}+$1+$2" +repage txt:- | awk 'NR > 1 {print $3}'
+}
+
+# The colour ("#RRGGBB") of pixel ($2, $3) of the picture $1.
+pixel_colour() {
+  timeout 30 convert "$1" -crop "1x1+$2+$3" +repage txt:- | awk 'NR > 1 {print $3}'
+}
+
+# A screenshot of the 3-D view `view` into $work/view_now.png, and whether
+# it shows a drawn scene (more than 16 colours), not an empty window.
+view_shows_scene() {
+  screenshot "$view" "$work/view_now.png"
+  (($(colour_count "$work/view_now.png") > 16))
+}
+
+# The console's background colour (0.8, 0.2, 0.3), opaque.
+console_colour="#CC334C"
+# Whether the console covers the top $1 rows of the view: open, and its
+# slide over (it grows from the top to its full height).
+console_open_to() {
+  screenshot "$view" "$work/view_now.png"
+  [[ "$(pixel_colour "$work/view_now.png" 590 $(($1 - 1)))" == "$console_colour" ]]
+}
+# Whether the view shows no console at its top.
+console_closed() {
+  screenshot "$view" "$work/view_now.png"
+  [[ "$(pixel_colour "$work/view_now.png" 590 2)" != "$console_colour" ]]
+}
+
+# Repeats the input step "$@" (holding a key a moment, say) until the view's
+# region $1 (WxH+X+Y) differs from $work/before.png by more than $2 pixels or
+# $3 seconds have passed, and leaves the last picture in $work/after.png.
+# Sets `changed` to the last count and `steps` to the steps taken. The
+# program moves the camera a step a frame while a key is held: how many
+# frames a hold of fixed length covers depends on the machine's load.
+step_until_view_changes() {
+  local region=$1 bar=$2 deadline=$((SECONDS + $3))
+  shift 3
+  steps=0
+  while :; do
+    "$@"
+    steps=$((steps + 1))
+    screenshot "$view" "$work/after.png"
+    changed=$(region_difference "$work/before.png" "$work/after.png" "$region")
+    [[ "$changed" =~ ^[0-9]+$ ]] || fail "compare failed: $changed"
+    ((changed > bar || SECONDS >= deadline)) && return 0
+  done
 }
 
 colour_count() {

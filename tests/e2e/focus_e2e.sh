@@ -36,10 +36,8 @@ trap '[[ -n "$wm" ]] && kill "$wm" 2> /dev/null; cleanup' EXIT
 command -v openbox > /dev/null || fail "openbox is needed (scripts/packages.txt)"
 openbox > "$work/openbox.txt" 2>&1 &
 wm=$!
-for _ in $(seq 1 50); do
-  timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" && break
-  sleep 0.1
-done
+wm_runs() { timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"; }
+wait_until 60 wm_runs || fail "openbox did not start within 60 s"
 
 press() { timeout 10 xdotool key --delay 50 "$@" || fail "cannot press $*"; }
 
@@ -47,18 +45,18 @@ press() { timeout 10 xdotool key --delay 50 "$@" || fail "cannot press $*"; }
 # while Right is held (not Up or Down: they would also recall the console's
 # history into its line; not Left after Right: a focused slider would end
 # where it was): a roaming camera that moves changes tens
-# of thousands, the animation alone a few thousand.
+# of thousands, the animation alone a few thousand. The camera steps once a
+# frame while the key is down: the key is held until the picture has changed
+# that much, however many frames that takes, within 30 s.
+hold_right() { timeout 10 xdotool keydown Right sleep 0.2 keyup Right || fail "cannot hold the Right key"; }
 arrows_move_camera() {
   frame_shot
   cp "$work/frame.png" "$work/frame_before.png"
   screenshot "$view" "$work/before.png"
-  timeout 10 xdotool keydown Right sleep 0.5 keyup Right ||
-    fail "cannot hold the Right key"
-  screenshot "$view" "$work/after.png"
+  step_until_view_changes 640x200+0+280 20000 30 hold_right
   cp "$work/after.png" "$artifacts/${e2e_name}_run${run}_$1.png"
-  local moved
-  moved=$(region_difference "$work/before.png" "$work/after.png" 640x200+0+280)
-  ((moved > 20000)) || fail "$1: the arrow keys did not move the camera ($moved pixels changed)"
+  local moved=$changed
+  ((moved > 20000)) || fail "$1: the arrow keys did not move the camera ($moved pixels changed in $steps holds)"
   # The notebook beside the view (its tabs and the "Camera" page) as it was.
   frame_shot
   local page
@@ -72,7 +70,13 @@ arrows_move_camera() {
 roam_and_close_console() {
   timeout 20 xdotool type --delay 25 "camera.track 0" || fail "cannot type camera.track"
   press Return grave
-  sleep 0.5
+  wait_until 30 console_closed || fail "the back-quote key did not close the console"
+}
+
+# The frame is the window manager's active window (typed keys reach it),
+# its view draws frames, and the console, open at start, has slid in.
+window_ready() {
+  [[ "$(timeout 5 xdotool getactivewindow 2> /dev/null)" == "$window" ]] && console_open_to 360
 }
 
 camera_speed_kept() {
@@ -112,8 +116,7 @@ note "start 1: the keyboard at start"
 # The pointer stays away from the window.
 timeout 10 xdotool mousemove 1279 1023 || fail "cannot move the pointer"
 start_and_find_view
-# The console has slid in after 0.75 s.
-sleep 1.5
+wait_until 60 window_ready || fail "the window is not active with its console open"
 roam_and_close_console
 arrows_move_camera "fresh start"
 # The first size, once the decorations are known: 800 x 630 with them.
@@ -138,7 +141,7 @@ run=2
 note "start 2: a slider clicked, then the view; the speed spin control"
 start_and_find_view
 pointer_to "$view" 320 240
-sleep 1.5
+wait_until 60 window_ready || fail "the window is not active with its console open"
 roam_and_close_console
 frame_shot
 # The page lies under the selected tab's blue underline, right of the view;
@@ -156,11 +159,20 @@ read -r slider_y knob_x < <(
   done | head -n 1)
 [[ -n "$slider_y" ]] || fail "no camera speed slider on the page"
 note "speed slider at y $slider_y, knob at x $knob_x"
+# The X server hands the program the click, the pointer's entering the view
+# (which takes the focus) and the keys in the order they were made. The
+# slider is drawn anew as the pointer leaves it: the console opened and
+# closed again shows that the program has got that far (GTK redraws its
+# controls before the next frame of the view), so the notebook's picture
+# before the keys is the settled one.
 pointer_to "$window" "$knob_x" "$slider_y"
 timeout 10 xdotool click 1 || fail "cannot click the slider"
-sleep 0.3
 pointer_to "$view" 320 240
-sleep 0.3
+press grave
+console_shown() { ! console_closed; }
+wait_until 30 console_shown || fail "the back-quote key did not open the console"
+press grave
+wait_until 30 console_closed || fail "the back-quote key did not close the console"
 arrows_move_camera "slider clicked, pointer over the view"
 
 # The strip: white under the view; its row of controls, 5 pixels above its
@@ -184,15 +196,17 @@ cp "$work/frame.png" "$work/spin_before.png"
 pointer_to "$window" "$spin_x" "$row_y"
 timeout 10 xdotool click 1 || fail "cannot click the speed spin control"
 press End BackSpace BackSpace BackSpace 0
-sleep 0.2
+# The view takes the focus as the pointer enters it, and the spin control
+# its value as it loses the focus; the console opening on the back-quote key
+# shows that the program has got that far (it is handed the events in order,
+# and GTK redraws the control before the next frame of the view).
 pointer_to "$view" 320 240
-sleep 0.5
+press grave
+wait_until 30 console_open_to 360 || fail "the back-quote key did not open the console"
 frame_shot
 cp "$work/frame.png" "$artifacts/${e2e_name}_spin_typed.png"
 changed=$(region_difference "$work/spin_before.png" "$work/frame.png" "$spin_region")
 ((changed > 20)) || fail "the speed spin control does not show what was typed ($changed pixels changed)"
-press grave
-sleep 0.3
 timeout 20 xdotool type --delay 25 "quit" || fail "cannot type quit"
 press Return
 wait_for_exit 30

@@ -30,7 +30,6 @@ press() { timeout 10 xdotool key --delay 25 "$@" || fail "cannot press $*"; }
 enter_line() {
   type_text "$1"
   press Return
-  sleep 0.3
 }
 
 # The pixels that change in `region` of the view over `seconds` while
@@ -44,8 +43,8 @@ change_over() {
   screenshot "$view" "$work/after.png"
   region_difference "$work/before.png" "$work/after.png" "$region"
 }
-# The camera moves a step each frame while the key is held: a short hold
-# keeps the scene in sight.
+# The camera moves a step each frame while the key is held: short holds
+# (too short for the key to repeat) keep the scene in sight.
 hold_up_arrow() { timeout 10 xdotool keydown Up sleep 0.1 keyup Up || fail "cannot hold Up"; }
 # GTK merges pointer motions that come faster than its frames: the drag
 # moves as a hand does, a step at a time.
@@ -72,19 +71,24 @@ console_line() {
 # "help" prints eleven lines, the newest at the bottom: an empty line, the
 # banner, eight lines of text and the banner again. So, counted up from the
 # prompt, lines 1 and 10 are the same banner, lines 2 to 9 are text unlike
-# it, and line 11 is empty.
-check_help_lines() {
+# it, and line 11 is empty. A screenshot of the view into $1, and whether it
+# shows them; `help_problem` tells what it shows instead.
+help_lines_shown() {
   local k blank
+  screenshot "$view" "$1"
   for k in $(seq 1 11); do console_line "$1" "$k" "$work/help_line_$k.png"; done
   blank=$(pixel_difference "$work/help_line_1.png" "$work/help_line_11.png")
-  ((blank > 100)) || fail "\"help\": no banner line above the prompt ($blank pixels of text)"
-  [[ "$(colour_count "$work/help_line_11.png")" == 1 ]] || fail "\"help\": the line before its banner is not empty"
-  [[ "$(pixel_difference "$work/help_line_1.png" "$work/help_line_10.png")" == 0 ]] ||
-    fail "\"help\": its first and last banner lines differ"
+  help_problem="no banner line above the prompt ($blank pixels of text)"
+  ((blank > 100)) || return 1
+  help_problem="the line before its banner is not empty"
+  [[ "$(colour_count "$work/help_line_11.png")" == 1 ]] || return 1
+  help_problem="its first and last banner lines differ"
+  [[ "$(pixel_difference "$work/help_line_1.png" "$work/help_line_10.png")" == 0 ]] || return 1
   for k in $(seq 2 9); do
-    (($(pixel_difference "$work/help_line_1.png" "$work/help_line_$k.png") > 0)) ||
-      fail "\"help\": its line $k is its banner"
-    (($(colour_count "$work/help_line_$k.png") > 1)) || fail "\"help\": its line $k is empty"
+    help_problem="its line $k is its banner"
+    (($(pixel_difference "$work/help_line_1.png" "$work/help_line_$k.png") > 0)) || return 1
+    help_problem="its line $k is empty"
+    (($(colour_count "$work/help_line_$k.png") > 1)) || return 1
   done
 }
 
@@ -107,30 +111,29 @@ note "start 1: console key, typed assignment, quit"
 start_program
 wait_for_window 180
 find_view
-# The pointer over the view gives it the keyboard focus; the console has slid
-# in after 0.75 s.
+# The pointer over the view gives it the keyboard focus; the console, open
+# at start, slides in.
 pointer_to "$view" 320 240
-sleep 1.5
-screenshot "$view" "$work/open.png"
+wait_until 60 console_open_to 360 || fail "the console did not slide open"
+cp "$work/view_now.png" "$work/open.png"
 press grave
-sleep 0.3
-screenshot "$view" "$work/closed.png"
+wait_until 30 console_closed || fail "the back-quote key did not close the console"
+cp "$work/view_now.png" "$work/closed.png"
 cp "$work/closed.png" "$artifacts/input_e2e_console_closed.png"
 # The open console covers the top three quarters; closed, the scene shows there.
 changed=$(region_difference "$work/open.png" "$work/closed.png" 640x300+0+20)
 ((changed > 100000)) || fail "the back-quote key did not close the console ($changed pixels changed)"
 press grave
-sleep 1
+wait_until 30 console_open_to 360 || fail "the back-quote key did not open the console again"
 # Alt+Enter: the view fills the screen; again: it is back at its size.
+view_enlarged() { [[ -z "$(view_window "$window" 640 480)" ]]; }
+view_restored() { [[ -n "$(view_window "$window" 640 480)" ]]; }
 press alt+Return
-sleep 1
-[[ -z "$(view_window "$window" 640 480)" ]] || fail "Alt+Enter did not enlarge the view"
+wait_until 30 view_enlarged || fail "Alt+Enter did not enlarge the view"
 press alt+Return
-sleep 1
-[[ -n "$(view_window "$window" 640 480)" ]] || fail "the second Alt+Enter did not restore the view"
+wait_until 30 view_restored || fail "the second Alt+Enter did not restore the view"
 type_text "camera.hdist"
 press KP_Add 6 Return
-sleep 0.3
 screenshot "$view" "$artifacts/input_e2e_assigned.png"
 enter_line "quit"
 wait_for_exit 30
@@ -147,43 +150,47 @@ start_program
 wait_for_window 120
 find_view
 pointer_to "$view" 320 240
-sleep 1.5
+wait_until 60 console_open_to 360 || fail "the console did not slide open"
 # The graph walk writes into the console several times a second; quiet, the
 # console shows only what "help" prints.
 type_text "graph.debug"
 press KP_Add 0 Return
-sleep 0.5
 enter_line "help"
-screenshot "$view" "$artifacts/input_e2e_help.png"
-check_help_lines "$artifacts/input_e2e_help.png"
+wait_until 30 help_lines_shown "$artifacts/input_e2e_help.png" || fail "\"help\": $help_problem"
 
 enter_line "camera.track 0"
 enter_line "character.create walk"
 press grave
-sleep 0.5
-screenshot "$view" "$artifacts/input_e2e_created.png"
-# The animation alone, then about the same time with a drag of 20 pixels to
-# the right (3 units), then with the up arrow held.
+wait_until 30 console_closed || fail "the back-quote key did not close the console"
+cp "$work/view_now.png" "$artifacts/input_e2e_created.png"
+# The animation alone over a moment; then a drag of 20 pixels to the right
+# (3 units: what the picture shows of it comes with the next frames); then
+# the up arrow held, a moment at a time, until the picture has changed
+# that much (the camera steps once a frame while it is down).
 still=$(change_over 640x480+0+0 0.4 true)
-dragged=$(change_over 640x480+0+0 0 left_drag)
-screenshot "$view" "$artifacts/input_e2e_after_drag.png"
-((dragged > 3 * still + 5000)) || fail "the drag moved too little ($dragged pixels against $still)"
-arrows=$(change_over 640x480+0+0 0.3 hold_up_arrow)
-screenshot "$view" "$artifacts/input_e2e_after_arrows.png"
-((arrows > 3 * still + 5000)) || fail "the up arrow moved too little ($arrows pixels against $still)"
-# Up also stepped back through the console's history; Down restores the
-# empty line.
-press Down
+bar=$((3 * still + 5000))
+screenshot "$view" "$work/before.png"
+left_drag
+step_until_view_changes 640x480+0+0 "$bar" 30 sleep 0.1
+cp "$work/after.png" "$artifacts/input_e2e_after_drag.png"
+((changed > bar)) || fail "the drag moved too little ($changed pixels against $still)"
+screenshot "$view" "$work/before.png"
+step_until_view_changes 640x480+0+0 "$bar" 30 hold_up_arrow
+cp "$work/after.png" "$artifacts/input_e2e_after_arrows.png"
+((changed > bar)) || fail "the up arrow moved too little ($changed pixels against $still in $steps holds)"
+# Each hold also stepped back through the console's history; as many Downs
+# restore the empty line.
+for ((k = 0; k < steps; k++)); do press Down; done
 
 press grave
-sleep 1
+wait_until 30 console_open_to 360 || fail "the back-quote key did not open the console"
 plotted=$(grep -c "plotting new spline" "$work/data/out.txt" || true)
 enter_line "camera.track 1 consoleplayer"
 press grave
-sleep 3
+# The walking character moves on: the camera plans new paths after it.
+follows() { (($(grep -c "plotting new spline" "$work/data/out.txt" || true) > plotted + 1)); }
+wait_until 60 follows || fail "the camera does not follow the walking character"
 screenshot "$view" "$artifacts/input_e2e_tracking.png"
-now=$(grep -c "plotting new spline" "$work/data/out.txt" || true)
-((now > plotted + 1)) || fail "the camera does not follow the walking character"
 timeout 10 "$close_window" "$title" > /dev/null || fail "the close request could not be sent"
 wait_for_exit 60
 [[ "$rc" == 0 ]] || fail "exit code $rc after the close request"

@@ -68,6 +68,31 @@ slider_fill() {
   frame_shot
   row_colours "$trough_y" 0 $((frame_w * 3 / 4)) | grep -c "^#3584E4$" || true
 }
+# Whether the slider's filled part, `fill` afterwards, is below $1 blue
+# pixels, above $1, or other than $1.
+fill_below() { fill=$(slider_fill); ((fill < $1)); }
+fill_above() { fill=$(slider_fill); ((fill > $1)); }
+fill_not() { fill=$(slider_fill); ((fill != $1)); }
+# A clip halted shows the same frame a moment later (a moment: what is
+# checked is that nothing changes).
+fill_stays() {
+  sleep 0.5
+  second=$(slider_fill)
+  ((second == $1))
+}
+
+# The program's windows on the screen: the frame, and a choice's list while
+# it is open.
+shown_windows() { timeout 5 xdotool search --onlyvisible --pid "$pid" 2> /dev/null | wc -l; }
+# Clicks the choice at ($1, $2) and waits for its list to open; the keys
+# that choose an item are for the list.
+list_open() { (($(shown_windows) > closed_windows)); }
+list_closed() { (($(shown_windows) <= closed_windows)); }
+open_choice() {
+  closed_windows=$(shown_windows)
+  click_at "$1" "$2"
+  wait_until 30 list_open || fail "the choice at $1,$2 did not open its list"
+}
 
 write_sample_data "$work/data"
 
@@ -84,9 +109,9 @@ view_h=480
 # The pointer over the view gives it the keyboard focus; the back-quote key
 # closes the console, so that the arrow keys fly the camera later.
 pointer_to "$view" 320 240
-sleep 1.5
+wait_until 60 console_open_to 360 || fail "the console did not slide open"
 press grave
-sleep 0.5
+wait_until 30 console_closed || fail "the back-quote key did not close the console"
 
 frame_shot
 find_strip
@@ -96,32 +121,26 @@ note "strip at y $strip_top..$strip_bottom, buttons at x ${button_x[*]} (y $row_
 
 # The choice stands in its box at the strip's right edge (a fifth of its
 # width), 15 pixels below the box's top; "walk" is the last name.
-click_at $((frame_w - 5 - frame_w / 10)) $((strip_top + 5 + 15 + 10))
-sleep 0.5
+open_choice $((frame_w - 5 - frame_w / 10)) $((strip_top + 5 + 15 + 10))
 press End Return
-sleep 0.5
+wait_until 30 list_closed || fail "the controller choice's list did not close"
 first=$(slider_fill)
-sleep 0.5
-second=$(slider_fill)
+wait_until 30 fill_not "$first" || true
 cp "$work/frame.png" "$artifacts/panels_e2e_walk_playing.png"
-((first != second)) || fail "the slider does not follow the playing walk ($first, then $second blue pixels)"
+((fill != first)) || fail "the slider does not follow the playing walk ($first, then $fill blue pixels)"
 
 click_at "${button_x[2]}" "$row_y"  # "[]"
-sleep 0.5
-first=$(slider_fill)
-sleep 0.5
-second=$(slider_fill)
+wait_until 30 fill_below 20 || true
+first=$fill
+fill_stays "$first" || true
 cp "$work/frame.png" "$artifacts/panels_e2e_walk_stopped.png"
 ((first == second && second < 20)) || fail "\"[]\" did not stop walk on its first frame ($first, $second blue pixels)"
 
 click_at "${button_x[3]}" "$row_y"  # "Play"
-sleep 0.7
-third=$(slider_fill)
-((third != second)) || fail "\"Play\" did not set walk going ($second, then $third blue pixels)"
+wait_until 30 fill_not "$second" || fail "\"Play\" did not set walk going ($second, then $fill blue pixels)"
 
 click_at "${button_x[2]}" "$row_y"  # "[]": the knob back at the left end
-sleep 0.5
-frame_shot
+wait_until 30 fill_below 20 || fail "\"[]\" did not put walk back on its first frame ($fill blue pixels)"
 # The knob stands at the left end of the trough's run (the range label and
 # the frame number before it are text, broken by white).
 knob=$(row_colours "$trough_y" 0 $((frame_w * 3 / 4)) |
@@ -131,13 +150,11 @@ middle=$((frame_w * 3 / 8))
 timeout 10 xdotool mousemove --sync --window "$window" "$knob" "$trough_y" mousedown 1 \
   mousemove --sync --window "$window" $((middle / 2)) "$trough_y" \
   mousemove --sync --window "$window" "$middle" "$trough_y" mouseup 1 || fail "cannot drag the slider"
-sleep 0.5
-first=$(slider_fill)
-sleep 0.5
-second=$(slider_fill)
+wait_until 30 fill_above $((middle / 2)) || fail "the dragged slider shows too little of the clip ($fill blue pixels)"
+first=$fill
+fill_stays "$first" || true
 cp "$work/frame.png" "$artifacts/panels_e2e_walk_dragged.png"
 ((first == second)) || fail "the dragged slider did not halt walk ($first, then $second blue pixels)"
-((second > middle / 2)) || fail "the dragged slider shows too little of the clip ($second blue pixels)"
 
 note "camera page: FREEROAM, arrow keys"
 # The page lies under the selected tab's blue underline, right of the view.
@@ -150,24 +167,28 @@ page_left=$(row_colours $((page_top + 8)) $((view_x + 640)) 60 |
 [[ -n "$page_left" ]] || fail "no notebook page"
 # The mode choice in the page's column, under the box's label; "FREEROAM" is
 # the first item.
-click_at $((page_left + 14 + 45)) $((page_top + 25 + 12))
-sleep 0.5
+open_choice $((page_left + 14 + 45)) $((page_top + 25 + 12))
 press Home Return
-sleep 0.5
+wait_until 30 list_closed || fail "the camera mode choice's list did not close"
 screenshot "$window" "$artifacts/panels_e2e_freeroam.png"
 
 pointer_to "$view" 320 240
-sleep 0.5
 screenshot "$view" "$work/before.png"
-press Up Up Left
+# The lower half: ground near the camera, which any move of the camera shifts.
+# The camera steps once a frame while a key is down: Up and Left are held,
+# a moment at a time, until the picture has changed well beyond the mark
+# below; then, 1.5 s later (a tracking camera glides back within that
+# time), a free camera stays where the keys left it (some 60000 pixels
+# differ from before), a tracking one is back (some 6000).
+hold_up_left() {
+  timeout 10 xdotool keydown Up keydown Left sleep 0.1 keyup Left keyup Up || fail "cannot hold Up and Left"
+}
+step_until_view_changes 640x200+0+280 40000 30 hold_up_left
 sleep 1.5
 screenshot "$view" "$work/after.png"
 cp "$work/after.png" "$artifacts/panels_e2e_flown.png"
-# The lower half: ground near the camera, which any move of the camera shifts.
-# A free camera stays where the keys left it (some 60000 pixels change); a
-# tracking one glides back (some 6000).
 moved=$(region_difference "$work/before.png" "$work/after.png" 640x200+0+280)
-((moved > 20000)) || fail "the arrow keys did not move the free camera ($moved pixels changed)"
+((moved > 20000)) || fail "the arrow keys did not move the free camera ($moved pixels changed, $changed while held)"
 
 timeout 10 "$close_window" "$title" > /dev/null || fail "the close request could not be sent"
 wait_for_exit 60

@@ -64,7 +64,7 @@ find_view
 frame_w=$(window_field "$window" Width)
 frame_h=$(window_field "$window" Height)
 view_y=$(window_field "$view" "Relative upper-left Y")
-sleep 1
+wait_until 60 view_shows_scene || fail "the view shows no scene"
 
 start=$SECONDS
 minute_rss=""

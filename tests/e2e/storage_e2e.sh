@@ -54,12 +54,12 @@ snapshot() {
 run_once() {
   start_in "$@"
   wait_for_window 180
-  sleep 1
   local view
   find_view
-  screenshot "$view" "$work/view.png"
+  # The first frames come a moment after the window.
+  wait_until 60 view_shows_scene || true
   local colours
-  colours=$(colour_count "$work/view.png") || fail "cannot count colours"
+  colours=$(colour_count "$work/view_now.png") || fail "cannot count colours"
   ((colours > 16)) || fail "the view shows only $colours colours"
   timeout 10 "$close_window" "$title" > /dev/null || fail "the close request could not be sent"
   wait_for_exit 60

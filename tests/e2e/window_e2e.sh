@@ -69,6 +69,18 @@ close_program() {
 extras=()
 trap 'for p in "${extras[@]}"; do kill "$p" 2> /dev/null || true; done; cleanup' EXIT
 
+# Whether the view has come to rest: drawn, and the same in two screenshots
+# one after the other, rows below the console and above the frame-rate text
+# (the picture, once the camera has reached its place, is still).
+view_at_rest() {
+  view_shows_scene || return 1
+  crop "$work/view_now.png" "$work/rest_2.png" "$1" || fail "cannot crop"
+  local same=1
+  [[ -f "$work/rest_1.png" && "$(pixel_difference "$work/rest_1.png" "$work/rest_2.png")" == 0 ]] && same=0
+  mv "$work/rest_2.png" "$work/rest_1.png"
+  return $same
+}
+
 # Sets `view` and `view_width` to the id and width of the 3-D view: the
 # frame's native child window 480 pixels (gl.height) high.
 find_view_and_width() {
@@ -93,7 +105,9 @@ echo "a line of an earlier run" > "$work/data/log.txt"
 run=1
 note "start 1: pixel format, missing motion file, picture at 640 x 480"
 write_scene alpha beta
-printf '2 console.overlay 0.200000\n' > "$work/data/cvar.ini"
+# A console over the top fifth only, and a camera so fast that it stands in
+# its place from the first frames.
+printf '2 console.overlay 0.200000\n2 camera.speed 1000.000000\n' > "$work/data/cvar.ini"
 start_program
 wait_for_window 60
 view=$(view_window "$window" 640 480)
@@ -103,9 +117,9 @@ buffers=$(timeout 10 "$gl_visual" "$view") || fail "cannot read the view's pixel
 ((BASH_REMATCH[1] >= 16)) || fail "the view has a depth buffer of ${BASH_REMATCH[1]} bits"
 grep -q "^LoadMotion: cannot open data/motions/nosuch.amc" "$work/data/log.txt" ||
   fail "log.txt does not name the missing motion file"
-# The camera has reached its place behind the origin.
-sleep 2
-screenshot "$view" "$artifacts/window_e2e_640.png"
+rm -f "$work/rest_1.png"
+wait_until 60 view_at_rest 640x330+0+110 || fail "the view did not come to rest"
+cp "$work/view_now.png" "$artifacts/window_e2e_640.png"
 close_program
 
 # --- 2nd start -------------------------------------------------------------
@@ -117,15 +131,18 @@ start_program
 wait_for_window 60
 view=$(view_window "$window" 480 480)
 [[ -n "$view" ]] || fail "the saved gl.width 480 did not size the view"
-sleep 2
-screenshot "$view" "$artifacts/window_e2e_480.png"
+rm -f "$work/rest_1.png"
+wait_until 60 view_at_rest 480x330+0+110 || fail "the view did not come to rest"
+cp "$work/view_now.png" "$artifacts/window_e2e_480.png"
 rm "$work/data/cvar.ini"  # read at start; written again at the end
 pointer_to "$view" 100 100
 timeout 10 xdotool key ctrl+a || fail "cannot send Ctrl-A"
 main_window=$window
-title="About Tavrin" wait_for_window 10
+title="About Tavrin" wait_for_window 30
 about=$window
 window=$main_window
+# What is checked is that nothing happens: the program is looked at a moment
+# after each signal.
 kill -TERM "$pid"
 sleep 0.3
 kill -TERM "$pid"
@@ -153,23 +170,27 @@ note "start 3 under openbox: frame geometry, a narrow notebook pane, a drag to t
 command -v openbox > /dev/null || fail "openbox is needed (scripts/packages.txt)"
 openbox > "$work/openbox.txt" 2>&1 &
 extras+=($!)
-for _ in $(seq 1 50); do
-  timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id" && break
-  sleep 0.1
-done
+wm_runs() { timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"; }
+wait_until 60 wm_runs || fail "openbox did not start within 60 s"
 sed -i 's/^1 gl\.width .*/1 gl.width 790/' "$work/data/cvar.ini"
 start_program
 wait_for_window 60
-# The decorations' sizes (left, right, top, bottom) around the client window.
-sleep 1
-read -r left right top bottom < <(timeout 10 xprop -id "$window" _NET_FRAME_EXTENTS | tr -d ',' |
-  awk '{print $3, $4, $5, $6}')
-[[ -n "$bottom" ]] || fail "the window manager gave the frame no decorations"
-outer="$(($(window_field "$window" "Absolute upper-left X") - left)),$(($(window_field "$window" "Absolute upper-left Y") - top))"
-outer+=" $(($(window_field "$window" Width) + left + right))x$(($(window_field "$window" Height) + top + bottom))"
-[[ "$outer" == "50,50 800x630" ]] || fail "under a window manager the frame is $outer, not 50,50 800x630"
+# The decorations' sizes (left, right, top, bottom) around the client window,
+# once the window manager has framed and placed it.
+framed() {
+  read -r left right top bottom < <(timeout 10 xprop -id "$window" _NET_FRAME_EXTENTS | tr -d ',' |
+    awk '$3 ~ /^[0-9]+$/ {print $3, $4, $5, $6}') || true
+  [[ -n "${bottom:-}" ]] || return 1
+  outer="$(($(window_field "$window" "Absolute upper-left X") - left)),$(($(window_field "$window" "Absolute upper-left Y") - top))"
+  outer+=" $(($(window_field "$window" Width) + left + right))x$(($(window_field "$window" Height) + top + bottom))"
+  [[ "$outer" == "50,50 800x630" ]]
+}
+outer=""
+wait_until 30 framed || fail "under a window manager the frame is ${outer:-without decorations}, not 50,50 800x630"
 find_view_and_width
 ((view_width < 700)) || fail "the saved gl.width 790 left the notebook $((800 - view_width)) pixels or less"
+# Looked at a moment after the drag and the double-click: what is checked is
+# that the notebook is not removed.
 timeout 10 xdotool mousemove --sync --window "$view" $((view_width + 2)) 200 mousedown 1 \
   mousemove_relative --sync 100 0 mousemove_relative --sync 200 0 mouseup 1 || fail "cannot drag the sash"
 sleep 0.3
@@ -188,8 +209,8 @@ run=4
 note "start 4: the X server ends"
 Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp > "$work/display" 2> /dev/null &
 extras+=($!)
-for _ in $(seq 1 50); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-[[ -s "$work/display" ]] || fail "no second X server"
+display_named() { [[ -s "$work/display" ]]; }
+wait_until 30 display_named || fail "no second X server"
 own_display=$DISPLAY
 export DISPLAY=":$(cat "$work/display")"
 start_program

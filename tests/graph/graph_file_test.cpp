@@ -3,12 +3,14 @@
 // refuses, and a stop asked for while graphs are read, generated or written.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <locale>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/stop_request.h"
@@ -142,6 +144,52 @@ TEST_F(GraphFileTest, AStopLeavesNothingHalfMade) {
         fs::current_path(fs::temp_directory_path());
         fs::remove_all(folder);
         std::exit(ok && !leftovers ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+// A signal may be handled on any of the program's threads: here a thread of
+// its own asks for the stop once the generation has begun, while the graph
+// threads run, and the import and the export after it read the stop with no
+// other ordering between the two threads. The flags between the threads are
+// relaxed on purpose: they order nothing, so ThreadSanitizer sees the stop
+// itself as the only link (the sanitizer run of the test command).
+TEST_F(GraphFileTest, AStopFromAnotherThreadDuringGenerationEndsIt) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::string folder = (fs::temp_directory_path() / "tavrin-stop-XXXXXX").string();
+        if (mkdtemp(folder.data()) == nullptr) std::exit(2);
+        fs::current_path(folder);
+        CloseLogFile();
+        const std::string three = "3\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n";
+        WriteFile("kept.gra", three);
+        SetGenerationThreads(4);
+        static std::atomic<bool> begun{false};
+        static std::atomic<bool> asked{false};
+        std::thread signalThread([] {
+          while (!begun.load(std::memory_order_relaxed)) std::this_thread::yield();
+          RequestStop();
+          asked.store(true, std::memory_order_relaxed);
+        });
+        SetLogConsoleSink([](const char* text, int) {
+          g_lines.push_back(text);
+          if (std::string(text).rfind("GenerateGraph: generating big", 0) != 0) return;
+          begun.store(true, std::memory_order_relaxed);
+          while (!asked.load(std::memory_order_relaxed)) std::this_thread::yield();
+        });
+        FileGraph big((new Motion("big", 2000, 0))->CreateController(0), "big.gra");
+        FileGraph kept((new Motion("kept", 3, 0))->CreateController(0), "kept.gra");
+        const bool ok = Count("GenerateGraph: big_graph: a stop was asked for") == 1 &&
+                        Count("GRAPH: a stop was asked for; big_graph is not saved") == 1 && !fs::exists("big.gra") &&
+                        kept.nodes == nullptr && !big.ExportGraph("big.gra") && !fs::exists("big.gra") &&
+                        ReadFile("kept.gra") == three;
+        signalThread.join();
+        SetLogConsoleSink(nullptr);
+        CloseLogFile();
+        fs::current_path(fs::temp_directory_path());
+        fs::remove_all(folder);
+        std::exit(ok ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
 }

@@ -12,11 +12,18 @@
 
 #include "tests/graph/graph_fixture.h"
 #include "tests/support/plain_graph.h"
+#include "tests/support/read_rights.h"
 #include "tests/support/tiny_skeleton.h"
 
 namespace {
 
 using namespace graph_test;
+
+// AMC text of `frames` frames for the tiny skeleton, every angle swaying.
+std::string SwayingAmc(int frames) {
+  return testing_support::TinyAmcText(":DEGREES\n", frames,
+                                      [](int f, int j, int a) { return std::sin(f * 0.1 + j + a); });
+}
 
 class GraphTest : public GraphFixture {
  protected:
@@ -202,6 +209,85 @@ TEST_F(GraphTest, AFileOlderThanWhatItWasMadeFromIsGeneratedAgain) {
                     " is made again"), stale) << changed;
     EXPECT_EQ(graph.GetNode(0)->edges.empty() && ReadFile("fresh.gra") == empty, !stale) << changed;
     if (stale) fs::last_write_time(changed, fs::file_time_type::clock::now() - std::chrono::minutes(1));
+  }
+}
+
+// A skeleton dated ahead of the clock (an archive unpacked from another
+// time zone): the caches and the graph made from it are read at the next
+// start, not made again, and the skeleton keeps its time.
+TEST_F(GraphTest, AGraphMadeFromASourceDatedAheadIsImportedAtTheNextStart) {
+  ASSERT_TRUE(testing_support::WriteTinySkeleton());
+  WriteFile("data/motions/ahead.amc", SwayingAmc(80));
+  const auto tomorrow = fs::file_time_type::clock::now() + std::chrono::hours(24);
+  fs::last_write_time("MartialArts.asf", tomorrow);
+  for (int start = 0; start < 2; ++start) {
+    g_lines.clear();
+    FileGraph graph((new Motion("ahead", "ahead.amc", 0.06f, 0))->CreateController(0), "ahead.gra");
+    EXPECT_FALSE(graph.GetNode(0)->edges.empty());
+    EXPECT_EQ(Count("Done Loading Motion data/motions/ahead.bin parsed as binary..."), start);
+    EXPECT_EQ(Count("GenerateGraph: generating"), 1 - start);
+    EXPECT_EQ(Count("ImportGraph: done importing " + graph.name + " from file ahead.gra"), start);
+  }
+  EXPECT_EQ(fs::last_write_time("MartialArts.asf"), tomorrow);
+}
+
+// Frames parsed with errors (a clip cut short, alone or joined to a good
+// one), or with a skeleton that did not load whole, serve the run with a
+// graph, but no graph file is written from them: a good file of an earlier
+// start (of the whole clip's 80 frames) stays as it was, byte for byte.
+TEST_F(GraphTest, NoFileIsWrittenFromFramesParsedWithErrors) {
+  ASSERT_TRUE(testing_support::WriteTinySkeleton());
+  const std::string clip = SwayingAmc(80);
+  for (const char* name : {"good", "bare"}) WriteFile("data/motions/" + std::string(name) + ".amc", clip);
+  WriteFile("data/motions/cut.amc", clip.substr(0, clip.rfind('\n', clip.size() - 2) + 1));
+  std::string good = "80\r\n";
+  for (int k = 0; k < 80; ++k) good += std::to_string(k) + " 0\r\n\r\n";
+  WriteFile("cut.gra", good);
+  WriteFile("bare.gra", good.substr(0, 20));  // short, so not imported
+  // Good text and skeleton: the file is written as ever.
+  const FileGraph whole((new Motion("good", "good.amc", 0.06f, 0))->CreateController(0), "good.gra");
+  EXPECT_TRUE(fs::exists("good.gra"));
+  Motion* joined = new Motion("joined", "good.amc", 0.06f, 0);
+  ASSERT_TRUE(joined->AppendFile("cut.amc", 0.06f));
+  Motion* cut = new Motion("cut", "cut.amc", 0.06f, 0);
+  const std::string asf = ReadFile("MartialArts.asf");
+  WriteFile("MartialArts.asf", asf.substr(0, asf.find(":hierarchy")));
+  ForgetDefaultSkeletons();
+  Motion* bare = new Motion("bare", "bare.amc", 0.06f, 0);
+  ASSERT_EQ(cut->frameCount + bare->frameCount + joined->frameCount, 79 + 80 + 159);
+  for (Motion* motion : {joined, cut, bare}) {
+    g_lines.clear();
+    const std::string file = motion->name + ".gra", before = ReadFile(file);
+    FileGraph graph(motion->CreateController(0), file);
+    EXPECT_FALSE(graph.GetNode(0)->edges.empty()) << file;
+    EXPECT_EQ(Count("GRAPH: " + graph.name + " was made from a motion or skeleton with errors; it is not saved"), 1);
+    EXPECT_EQ(ReadFile(file), before) << file;
+  }
+  EXPECT_FALSE(fs::exists("joined.gra"));
+}
+
+// Caches and a graph file that cannot be read, even by the superuser: each is
+// logged with the reason and made again, readable this time, so the next
+// start reads them.
+TEST_F(GraphTest, UnreadableCachesAndFilesAreLoggedAndReplacedByReadableOnes) {
+  ASSERT_TRUE(testing_support::WriteTinySkeleton());
+  WriteFile("data/motions/sealed.amc", SwayingAmc(80));
+  const FileGraph first((new Motion("sealed", "sealed.amc", 0.06f, 0))->CreateController(0), "sealed.gra");
+  testing_support::ReadRightsDropped dropped;
+  if (!dropped.Work()) TAVRIN_SKIP_TEST("files of mode 000 stay readable here");
+  const std::string files[] = {"data/motions/sealed.bin", "data/motions/sealed.mpos", "sealed.gra"};
+  for (const std::string& file : files) ASSERT_EQ(chmod(file.c_str(), 0), 0);
+  for (int start = 0; start < 2; ++start) {
+    g_lines.clear();
+    FileGraph graph((new Motion("sealed", "sealed.amc", 0.06f, 0))->CreateController(0), "sealed.gra");
+    for (const std::string& file : files) {
+      const std::string function = file == "sealed.gra" ? "GRAPH: " : "LoadMotion: ";
+      EXPECT_EQ(Count(function + file + " cannot be read: Permission denied; it is not used"), 1 - start) << file;
+      struct stat info = {};
+      EXPECT_TRUE(stat(file.c_str(), &info) == 0 && (info.st_mode & 0777) == 0400) << file;
+    }
+    EXPECT_EQ(Count("Done Loading Motion data/motions/sealed.bin parsed as binary...") + Count("ImportGraph: done"),
+              2 * start);
   }
 }
 

@@ -170,10 +170,15 @@ TEST_F(MotionTest, APostureCacheIsReadOnlyWhenWhole) {
     EXPECT_EQ(first.ReadBinaryPostures("data/motions/x.bin"), result) << bytes.substr(0, 12);
   }
   // A cache that is not whole: without the text the motion fails; with it,
-  // the text is parsed and the cache rewritten whole.
+  // the text is parsed and the cache rewritten whole. The text moved back
+  // counts as changed when it was moved; the cache's time, set after that
+  // and a minute ahead, keeps the cache the newer however the file system's
+  // clock ticks between the two, so it is read (and refused) before the text
+  // is parsed.
   WriteFile("data/motions/walk.bin", good + "x");
   EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, -1);
   fs::rename("walk.amc", "data/motions/walk.amc");
+  fs::last_write_time("data/motions/walk.bin", fs::file_time_type::clock::now() + std::chrono::minutes(1));
   EXPECT_EQ(Motion("walk", "walk.amc", 0.06f, 0).frameCount, 2);
   EXPECT_EQ(CountLogged("ReadBinaryPostures: Error reading data/motions/walk.bin"), 2);
   EXPECT_EQ(ReadFile("data/motions/walk.bin"), good);

@@ -4,6 +4,7 @@
 #include "render/renderer.h"
 
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -107,12 +108,16 @@ TEST_F(RenderTest, FPSCountsFramesPerSecondAndDrawsTheRate) {
   EXPECT_EQ(GetFrameCounter(), 0);
 }
 
-// Records the drawing of the frame.
+// Records the drawing of the frame, and the model-view matrix it was drawn in.
 struct RenderTestEntity : Entity {
   RenderTestEntity(const std::string& name, uint32_t flags, std::string* calls)
       : Entity(name, flags), calls(calls) {}
-  void Draw() override { *calls += name + " "; }
+  void Draw() override {
+    *calls += name + " ";
+    glGetDoublev(GL_MODELVIEW_MATRIX, view.data());
+  }
   std::string* calls;
+  std::vector<double> view = std::vector<double>(16);
 };
 
 TEST_F(RenderTest, FrameDrawsTheGroundAndTheFlaggedEntitiesInNameOrder) {
@@ -139,8 +144,10 @@ TEST_F(RenderTest, FrameDrawsTheGroundAndTheFlaggedEntitiesInNameOrder) {
       EXPECT_EQ(rendertest_At(ground, 220, i * 10 + 115, 114 + j * 10), want) << i << ", " << j;
     }
   }
-  // The camera sets the view; the clear colour follows gl.backgrnd_r from the
-  // next frame; with world.draw_ground 0 there is no ground.
+  // The camera sets the view: the entities are drawn as seen from where it
+  // stands towards "root", which it tracks, at the origin. The clear colour
+  // follows gl.backgrnd_r from the next frame; with world.draw_ground 0
+  // there is no ground.
   g_camera = new Camera;
   ConsoleVariable<float> red("gl.backgrnd_r", 0.0f);
   red = 0.6f;
@@ -148,6 +155,11 @@ TEST_F(RenderTest, FrameDrawsTheGroundAndTheFlaggedEntitiesInNameOrder) {
   RenderFrame();
   EXPECT_GT(g_camera->pathLength, 0.0f);  // its update planned a path
   EXPECT_EQ(Matrix(GL_MODELVIEW_MATRIX), before);
+  const Vector3 eye = g_camera->position;
+  glLoadIdentity();
+  gluLookAt(eye.x, eye.y, eye.z, 0, 0, 0, 0, 1, 0);
+  const std::vector<double> seen = Matrix(GL_MODELVIEW_MATRIX);
+  for (int k = 0; k < 16; ++k) EXPECT_NEAR(a.view[k], seen[k], 1e-5) << k;
   std::vector<uint8_t> cleared;
   for (int i = 0; i < 220 * 230; ++i) cleared.insert(cleared.end(), {153, 212, 248});
   EXPECT_EQ(gl_.ReadRgb(), cleared);

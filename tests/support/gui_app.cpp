@@ -5,6 +5,7 @@
 #include <wx/evtloop.h>
 #include <wx/timer.h>
 
+#include <chrono>
 #include <cstdlib>
 
 bool StartGuiLibrary() {
@@ -34,4 +35,19 @@ void RunGuiEventLoop(int ms) {
   timer.Bind(wxEVT_TIMER, [&loop](wxTimerEvent&) { loop.Exit(); });
   timer.StartOnce(ms);
   loop.Run();
+}
+
+bool RunGuiEventLoopUntil(const std::function<bool()>& done, int ms) {
+  if (done()) return true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  bool held = false;
+  wxGUIEventLoop loop;
+  wxTimer timer;
+  timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+    held = done();
+    if (held || std::chrono::steady_clock::now() >= deadline) loop.Exit();
+  });
+  timer.Start(5);
+  loop.Run();
+  return held;
 }
