@@ -181,19 +181,28 @@ MainFrame::MainFrame(const wxString& title, const wxPoint& pos, const wxSize& si
   CreateStatusBar(2, wxSTB_SIZEGRIP, 0);
   SetStatusText("Ready", 0);
   // Until the frame has its size the sashes stay at gl.width and gl.height:
-  // showing the menu bar and the status bar, and the decorations of a window
-  // manager, change the client area at start.
+  // showing the menu bar and the status bar (see Show), and the decorations
+  // of a window manager, change the client area at start.
   frame_AskSizeAgainWithDecorations(this, [this, size] {
     outerSplitter->KeepSecondPane(false);
     innerSplitter->KeepSecondPane(false);
     SetSize(size);
     KeepStripAndNotebook();
   });
-  CallAfter([this] { KeepStripAndNotebook(); });
 }
 
 MainFrame::~MainFrame() {
   if (g_mainFrame == this) g_mainFrame = nullptr;
+}
+
+bool MainFrame::Show(bool show) {
+  const bool changed = wxFrame::Show(show);
+  // GTK lays the window out at its first size as it shows it.
+  if (show) {
+    KeepStripAndNotebook();
+    KeepSmallestSize();
+  }
+  return changed;
 }
 
 void MainFrame::OnQuit(wxCommandEvent& /*event*/) { Close(true); }
@@ -239,6 +248,10 @@ wxSize MainFrame::SmallestClientSize() const {
 
 void MainFrame::OnIdle(wxIdleEvent& event) {
   event.Skip();
+  KeepSmallestSize();
+}
+
+void MainFrame::KeepSmallestSize() {
   // Full screen shows the view alone.
   if (IsFullScreen() || !outerSplitter->IsSplit() || !innerSplitter->IsSplit()) return;
   // The outer sash stops where the view and the notebook beside it would get

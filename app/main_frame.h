@@ -77,10 +77,10 @@ class MainFrame : public wxFrame {
   // size, decorations included: the frame asks for it once more when the
   // manager has told the decorations' size.
   //
-  // Once the frame has taken its first size (from the event loop's first
-  // turn on, and again after the size is asked for once more), a change of
-  // the window's size goes to the 3-D view alone: the player strip keeps its
-  // height and the notebook its width. The window cannot be made smaller
+  // Once the frame has taken its first size (once it is shown, and again
+  // after the size is asked for once more), a change of the window's size
+  // goes to the 3-D view alone: the player strip keeps its height and the
+  // notebook its width. The window cannot be made smaller
   // than its controls need: the view at least as high as the notebook's
   // pages need and as wide as the inner splitter's minimum pane, beside the
   // notebook and above the strip at their present sizes (and at least their
@@ -89,6 +89,9 @@ class MainFrame : public wxFrame {
   // sash cannot be dragged above the height that the pages need (a saved
   // gl.height above it moves down there).
   MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
+  // Shows or hides the frame; from the first showing on, the 3-D view takes
+  // the changes of the window's size.
+  bool Show(bool show = true) override;
   // Clears g_mainFrame (app/app.h) when it points at this frame, so no
   // handler that runs later (a signal, a late mouse event) reaches the
   // destroyed window through it.
@@ -110,11 +113,14 @@ class MainFrame : public wxFrame {
   // A key that is a menu item's shortcut (app/menu_shortcuts.h) runs the
   // item's command and goes no further; every other key goes on.
   void OnCharHook(wxKeyEvent& event);
-  // Keeps the smallest size of the window in step with its panes.
+  // KeepSmallestSize: the smallest size follows the panes.
   void OnIdle(wxIdleEvent& event);
 
   // From now on the 3-D view takes the changes of the window's size.
   void KeepStripAndNotebook();
+  // Sets the window's smallest size, and the lowest that the outer sash lets
+  // the view be, for the panes' present sizes (unless full screen).
+  void KeepSmallestSize();
   // The lowest that the view and the notebook beside it may be: the
   // notebook's pages whole.
   int LowestUpperArea() const;

@@ -133,7 +133,14 @@ TEST_F(PanelsGuiTest, TheFrameSliderShowsItsFirstAndCurrentFrameApart) {
   frame_->Show();
   strip->positionSlider->SetRange(1, 660);
   strip->positionSlider->SetValue(361);
-  RunGuiEventLoop(300);
+  const wxSlider* slider = strip->positionSlider;
+  ASSERT_TRUE(RunGuiEventLoopUntil(
+      [slider] {
+        GtkAllocation given;
+        gtk_widget_get_allocation(slider->GetHandle(), &given);
+        return slider->IsShownOnScreen() && given.width == slider->GetSize().x;
+      },
+      30000));
   // "1 361": the first frame, then the current one, not "1361".
   EXPECT_GE(panels_FirstFrameGap(strip->positionSlider), 12);
 }

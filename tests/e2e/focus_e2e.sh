@@ -84,18 +84,28 @@ camera_speed_kept() {
     fail "camera.speed is $(cvar_value "$work/data/cvar.ini" camera.speed) in cvar.ini, not 1.400000"
 }
 
-# Asks the window manager for a client area of $1 x $2 and waits for the
-# window it allows, no smaller than its size hints' minimum, with the 3-D view
-# larger than at the first size by the whole change.
+# Whether the window is $1 x $2 with the 3-D view larger than at the first
+# size by the whole change.
+window_and_view_are() {
+  [[ "$(window_field "$window" Width)x$(window_field "$window" Height)" == "$1x$2" &&
+     -n "$(view_window "$window" $((640 + $1 - frame_w)) $((480 + $2 - frame_h)))" ]]
+}
+
+# Asks the window manager for a client area of $1 x $2; the window it allows
+# is no smaller than its size hints' minimum.
 resize_window() {
-  local w=$(($1 > min_w ? $1 : min_w)) h=$(($2 > min_h ? $2 : min_h)) deadline=$((SECONDS + 20))
+  local w=$(($1 > min_w ? $1 : min_w)) h=$(($2 > min_h ? $2 : min_h))
   timeout 10 xdotool windowsize "$window" "$1" "$2" || fail "cannot resize the window to $1 x $2"
-  until [[ "$(window_field "$window" Width)x$(window_field "$window" Height)" == "${w}x$h" &&
-           -n "$(view_window "$window" $((640 + w - frame_w)) $((480 + h - frame_h)))" ]]; do
-    ((SECONDS < deadline)) || fail "asked for $1 x $2: no $w x $h window with a view $((w - frame_w)) x $((h - frame_h)) larger"
-    sleep 0.2
-  done
+  wait_until 30 window_and_view_are "$w" "$h" ||
+    fail "asked for $1 x $2: no $w x $h window with a view $((w - frame_w)) x $((h - frame_h)) larger"
   screenshot "$window" "$artifacts/${e2e_name}_size_${1}x$2.png"
+}
+
+# The first size, once the decorations are known: 800 x 630 with them.
+first_size() {
+  read -r l r t b < <(timeout 10 xprop -id "$window" _NET_FRAME_EXTENTS | tr -d , | awk 'NF == 6 {print $3, $4, $5, $6}') &&
+    frame_w=$(window_field "$window" Width) frame_h=$(window_field "$window" Height) &&
+    ((frame_w + l + r == 800 && frame_h + t + b == 630)) && window_and_view_are "$frame_w" "$frame_h"
 }
 
 start_and_find_view() {
@@ -119,14 +129,7 @@ start_and_find_view
 wait_until 60 window_ready || fail "the window is not active with its console open"
 roam_and_close_console
 arrows_move_camera "fresh start"
-# The first size, once the decorations are known: 800 x 630 with them.
-deadline=$((SECONDS + 20))
-until read -r l r t b < <(timeout 10 xprop -id "$window" _NET_FRAME_EXTENTS | tr -d , | awk 'NF == 6 {print $3, $4, $5, $6}') &&
-      frame_w=$(window_field "$window" Width) frame_h=$(window_field "$window" Height) &&
-      ((frame_w + l + r == 800 && frame_h + t + b == 630)) && [[ -n "$(view_window "$window" 640 480)" ]]; do
-  ((SECONDS < deadline)) || fail "no frame of 800 x 630 with a 640 x 480 view"
-  sleep 0.2
-done
+wait_until 30 first_size || fail "no frame of 800 x 630 with a 640 x 480 view"
 read -r min_w min_h < <(timeout 10 xprop -id "$window" WM_NORMAL_HINTS | awk '/minimum size/ {print $(NF - 2), $NF}') || true
 ((${min_w:-0} >= 700 && ${min_h:-0} >= 400)) || fail "the window may shrink to ${min_w:-any} x ${min_h:-any}"
 for size in "1 1" "700 500" "1100 800" "$frame_w $frame_h"; do resize_window $size; done
