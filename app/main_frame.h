@@ -80,14 +80,14 @@ class MainFrame : public wxFrame {
   // Once the frame has taken its first size (once it is shown, and again
   // after the size is asked for once more), a change of the window's size
   // goes to the 3-D view alone: the player strip keeps its height and the
-  // notebook its width. The window cannot be made smaller
-  // than its controls need: the view at least as high as the notebook's
-  // pages need and as wide as the inner splitter's minimum pane, beside the
-  // notebook and above the strip at their present sizes (and at least their
-  // best sizes), the strip at least its best width (see PlayerPanel). The
-  // minimum follows the panes whenever the event loop is idle. The outer
-  // sash cannot be dragged above the height that the pages need (a saved
-  // gl.height above it moves down there).
+  // notebook its width. The window cannot be made smaller than its controls
+  // need: the view at least as high as the notebook's pages need and as wide
+  // as the inner splitter's minimum pane, beside the notebook and above the
+  // strip at their present sizes (and at least their best sizes), the strip
+  // at least its best width (see PlayerPanel). The minimum follows the panes
+  // whenever the event loop is idle. The outer sash cannot be dragged above
+  // the height that the pages need (a saved gl.height above it moves down
+  // there).
   MainFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
   // Shows or hides the frame; from the first showing on, the 3-D view takes
   // the changes of the window's size.
