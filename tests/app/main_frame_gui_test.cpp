@@ -11,6 +11,7 @@
 #include <wx/spinctrl.h>
 #include <wx/statbox.h>
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -157,6 +158,51 @@ TEST_F(MainFrameGuiTest, PanelsKeepTheirControlsApartAtEverySize) {
   // Controls do not grow with the strip: a taller strip leaves the choice
   // at its best height.
   EXPECT_EQ(frame_->playerPanel->controllerChoice->GetSize().y, frame_->playerPanel->controllerChoice->GetBestSize().y);
+}
+
+// Counts the frames that GTK's paint cycles draw: a panel of its own, which
+// GlobalUpdate refreshes once per frame.
+class PaintCycleFrames : public ControlPanelEntry {
+ public:
+  explicit PaintCycleFrames(GtkWidget* window) : clock_(gtk_widget_get_frame_clock(window)) {
+    const auto begin = +[](GdkFrameClock*, gpointer self) { static_cast<PaintCycleFrames*>(self)->inCycle_ = 0; };
+    const auto end = +[](GdkFrameClock*, gpointer self) {
+      auto* counter = static_cast<PaintCycleFrames*>(self);
+      counter->cycles.push_back(counter->inCycle_);
+      counter->inCycle_ = -1;
+    };
+    handlers_[0] = g_signal_connect(clock_, "before-paint", G_CALLBACK(begin), this);
+    handlers_[1] = g_signal_connect(clock_, "after-paint", G_CALLBACK(end), this);
+  }
+  ~PaintCycleFrames() override {
+    for (gulong handler : handlers_) g_signal_handler_disconnect(clock_, handler);
+  }
+  void UpdateControls() override {
+    if (inCycle_ >= 0) ++inCycle_;
+  }
+  // The frames drawn in each paint cycle so far.
+  std::vector<int> cycles;
+
+ private:
+  GdkFrameClock* clock_;
+  gulong handlers_[2] = {0, 0};
+  int inCycle_ = -1;
+};
+
+// When the whole window is painted again (as when it first shows), GTK paints
+// the view twice in one cycle, once with the frame and once for the view's
+// own window; the view draws one frame per cycle, so whatever came meanwhile
+// (a close request) is handled before the next frame.
+TEST_F(MainFrameGuiTest, TheViewDrawsOneFrameInEachPaintCycle) {
+  PaintCycleFrames counter(frame_->GetHandle());
+  for (int i = 0; i < 3; ++i) {
+    gtk_widget_queue_draw(frame_->GetHandle());
+    RunGuiEventLoop(200);
+  }
+  std::string frames;
+  for (int count : counter.cycles) frames += " " + std::to_string(count);
+  ASSERT_FALSE(counter.cycles.empty());
+  EXPECT_EQ(*std::max_element(counter.cycles.begin(), counter.cycles.end()), 1) << "frames per cycle:" << frames;
 }
 
 TEST_F(MainFrameGuiTest, TheViewHasTheKeyboardWhenTheWindowOpens) {
