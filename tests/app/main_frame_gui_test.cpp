@@ -196,13 +196,16 @@ class PaintCycleFrames : public ControlPanelEntry {
 TEST_F(MainFrameGuiTest, TheViewDrawsOneFrameInEachPaintCycle) {
   PaintCycleFrames counter(frame_->GetHandle());
   for (int i = 0; i < 3; ++i) {
+    counter.cycles.clear();
     gtk_widget_queue_draw(frame_->GetHandle());
-    RunGuiEventLoop(200);
+    // Until a cycle has painted the view (others paint only a part of the
+    // window, such as the strip's slider).
+    const auto mostFrames = [&counter] {
+      return counter.cycles.empty() ? 0 : *std::max_element(counter.cycles.begin(), counter.cycles.end());
+    };
+    for (int waited = 0; mostFrames() == 0 && waited < 10000; waited += 20) RunGuiEventLoop(20);
+    EXPECT_EQ(mostFrames(), 1) << "repaint " << i;
   }
-  std::string frames;
-  for (int count : counter.cycles) frames += " " + std::to_string(count);
-  ASSERT_FALSE(counter.cycles.empty());
-  EXPECT_EQ(*std::max_element(counter.cycles.begin(), counter.cycles.end()), 1) << "frames per cycle:" << frames;
 }
 
 TEST_F(MainFrameGuiTest, TheViewHasTheKeyboardWhenTheWindowOpens) {

@@ -123,7 +123,9 @@ TEST_F(PanelsGuiTest, PlayerStripListsTheControllersAsTheToolkitsSortedChoice) {
   std::vector<std::unique_ptr<MotionController>> controllers;
   const auto add = [&](const char* motion, int count) {
     motions.push_back(std::make_unique<Motion>(motion, 10 + count, 0));
-    for (int i = 0; i < count; ++i) controllers.push_back(std::make_unique<MotionController>(motions.back().get(), 0, 1.0f));
+    for (int i = 0; i < count; ++i) {
+      controllers.push_back(std::make_unique<MotionController>(motions.back().get(), 0, 1.0f));
+    }
   };
   const auto reference = [this] {
     auto* choice = new wxChoice(frame_, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, wxCB_SORT);
