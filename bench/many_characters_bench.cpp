@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "app/app_globals.h"
+#include "app/gl_view.h"
 #include "app/main_frame.h"
 #include "app/player_panel.h"
 #include "bench/bench_folders.h"
@@ -172,6 +173,7 @@ ChildResult bench_FirstFrame(const std::string& folder) {
   if (chdir(folder.c_str()) != 0 || !bench_StartGui()) return {};
   const Clock::time_point start = Clock::now();
   auto* frame = new MainFrame("Tavrin v1", wxPoint(50, 50), wxSize(800, 630));
+  if (!frame->glView->HasContext()) return {};  // it would never draw a frame
   // The second frame begins once the first is drawn and the events that
   // came meanwhile are handled.
   wxGUIEventLoop loop;
