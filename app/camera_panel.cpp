@@ -40,14 +40,13 @@ CameraPanel::CameraPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
                          long style, const wxString& name)
     : ControlPanel(parent, id, pos, size, style, name) {
   stateBox = CreatePageBox(this, "Camera State");
-  stateChoice = CreatePageChoice(this, kCameraStateChoiceId);
-  stateChoice->Append(kFreeRoamItem);
-  stateChoice->Append(kTrackEntityItem);
+  stateChoice = CreateSortedChoice(this, kCameraStateChoiceId);
+  SetSortedItems(stateChoice, {kFreeRoamItem, kTrackEntityItem});
   stateChoice->SetStringSelection(kTrackEntityItem);
 
   lockOnBox = CreatePageBox(this, "Lock-On to Entity");
-  entityChoice = CreatePageChoice(this, kCameraEntityChoiceId);
-  for (const auto& entry : EntityMap()) entityChoice->Append(wxString::FromUTF8(entry.first));
+  entityChoice = CreateSortedChoice(this, kCameraEntityChoiceId);
+  SetSortedItems(entityChoice, RegistryNames(EntityMap()));
   entityChoice->SetStringSelection("root");
 
   speedSlider = camerapanel_Slider(this, kCameraSpeedSliderId);

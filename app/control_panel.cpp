@@ -6,6 +6,8 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 wxRect CenterRectIn(const wxRect& outer, int width, int height) {
   // An empty outer rectangle has no centre to speak of: its corner.
@@ -23,9 +25,71 @@ wxStaticBox* CreatePageBox(wxWindow* parent, const wxString& label) {
   return new wxStaticBox(parent, wxID_ANY, label, wxPoint(PageColumnLeft(), 0), wxDefaultSize, 0, "groupBox");
 }
 
-wxChoice* CreatePageChoice(wxWindow* parent, wxWindowID id) {
-  return new wxChoice(parent, id, wxDefaultPosition, wxDefaultSize, 0, nullptr, wxCB_SORT, wxDefaultValidator,
-                      "choice");
+namespace {
+
+// The menu that GTK pops up for `choice`, which holds one menu item per item
+// and follows every change of the list; null when it cannot be told apart.
+GObject* controlpanel_PopupMenu(wxChoice* choice) {
+  for (GList* menu = gtk_menu_get_for_attach_widget(choice->GetHandle()); menu != nullptr; menu = menu->next) {
+    if (!GTK_IS_MENU(menu->data)) continue;
+    GParamSpec* model = g_object_class_find_property(G_OBJECT_GET_CLASS(menu->data), "model");
+    if (model != nullptr && model->value_type == GTK_TYPE_TREE_MODEL) return G_OBJECT(menu->data);
+  }
+  return nullptr;
+}
+
+// The choice of CreateSortedChoice. When destroyed it lets go of its items
+// through SetSortedItems: the library's own clearing would take them out of
+// the popup menu one by one.
+class controlpanel_SortedChoice : public wxChoice {
+ public:
+  controlpanel_SortedChoice(wxWindow* parent, wxWindowID id)
+      : wxChoice(parent, id, wxDefaultPosition, wxDefaultSize, 0, nullptr, 0, wxDefaultValidator, "choice") {
+    // The part that shows the selected item asks only that item's width, not
+    // every item's (the library measures the items itself for the best
+    // size).
+    GtkWidget* shown = gtk_bin_get_child(GTK_BIN(GetHandle()));
+    if (GTK_IS_CELL_VIEW(shown)) gtk_cell_view_set_fit_model(GTK_CELL_VIEW(shown), FALSE);
+  }
+  ~controlpanel_SortedChoice() override { SetSortedItems(this, {}); }
+};
+
+}  // namespace
+
+wxChoice* CreateSortedChoice(wxWindow* parent, wxWindowID id) { return new controlpanel_SortedChoice(parent, id); }
+
+void SetSortedItems(wxChoice* choice, const std::vector<wxString>& items) {
+  // The menu follows the list item by item, at a cost that grows with the
+  // list for each: it lets go of the list while it is refilled and takes
+  // the whole new one after.
+  GObject* menu = controlpanel_PopupMenu(choice);
+  GtkTreeModel* list = gtk_combo_box_get_model(GTK_COMBO_BOX(choice->GetHandle()));
+  if (menu != nullptr) g_object_set(menu, "model", nullptr, nullptr);
+  choice->Clear();
+  if (!items.empty()) choice->Append(ToolkitSortOrder(items));
+  if (menu != nullptr) g_object_set(menu, "model", list, nullptr);
+}
+
+std::vector<wxString> ToolkitSortOrder(const std::vector<wxString>& items) {
+  struct Keyed {
+    std::unique_ptr<gchar, decltype(&g_free)> key;
+    size_t index;
+  };
+  std::vector<Keyed> keyed;
+  keyed.reserve(items.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    std::unique_ptr<gchar, decltype(&g_free)> folded(g_utf8_casefold(items[i].utf8_str(), -1), g_free);
+    keyed.push_back({{g_utf8_collate_key(folded.get(), -1), g_free}, i});
+  }
+  // The toolkit puts an item before the first one whose key is not smaller.
+  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    const int order = std::strcmp(a.key.get(), b.key.get());
+    return order != 0 ? order < 0 : a.index > b.index;
+  });
+  std::vector<wxString> sorted;
+  sorted.reserve(items.size());
+  for (const Keyed& entry : keyed) sorted.push_back(items[entry.index]);
+  return sorted;
 }
 
 int PageColumnWantedWidth(std::initializer_list<const wxWindow*> boxes,

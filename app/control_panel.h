@@ -4,6 +4,7 @@
 #include <wx/panel.h>
 
 #include <initializer_list>
+#include <vector>
 
 #include "app/app_globals.h"
 
@@ -53,9 +54,34 @@ int PageColumnLeft();
 // "groupBox"; its place comes from PlaceBoxedChoice.
 wxStaticBox* CreatePageBox(wxWindow* parent, const wxString& label);
 
-// A new sorted choice with no items, name "choice"; its place comes from
-// PlaceBoxedChoice.
-wxChoice* CreatePageChoice(wxWindow* parent, wxWindowID id);
+// A new choice with no items, name "choice", whose items are kept sorted
+// by SetSortedItems (it has no wxCB_SORT style of its own). Such a choice
+// lists thousands of names (every motion controller or entity of a big
+// scene) at a cost that grows with their number alone: the toolkit's sorted
+// choice inserts item by item, each insertion costing more as the list
+// grows, and GTK measures every item whenever the choice is laid out. Its
+// place comes from PlaceBoxedChoice.
+wxChoice* CreateSortedChoice(wxWindow* parent, wxWindowID id);
+
+// Replaces every item of a choice made by CreateSortedChoice with `items`,
+// in ToolkitSortOrder, in one go; afterwards no item is selected.
+void SetSortedItems(wxChoice* choice, const std::vector<wxString>& items);
+
+// The names of a registry (EntityMap, MotionControllerMap ...) in its own
+// order, as texts of the GUI library.
+template <class Registry>
+std::vector<wxString> RegistryNames(const Registry& registry) {
+  std::vector<wxString> names;
+  names.reserve(registry.size());
+  for (const auto& entry : registry) names.push_back(wxString::FromUTF8(entry.first));
+  return names;
+}
+
+// `items` in the order in which a sorted choice of the toolkit (wxCB_SORT on
+// GTK) holds them after they were appended one by one in this order: by the
+// collation keys of the current locale of their case-folded texts, items of
+// equal keys the later appended first.
+std::vector<wxString> ToolkitSortOrder(const std::vector<wxString>& items);
 
 // The width of the column on `page`: at least kPageControlWidth, at least the
 // best width of each box (its label) and each choice's best width with

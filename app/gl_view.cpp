@@ -33,7 +33,8 @@ GLView::GLView(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize
     : wxGLCanvas(parent, gl_ViewAttributes(), id, pos, size, style, name),
       width(size.x),
       height(size.y),
-      projectionFitted_(false) {
+      projectionFitted_(false),
+      paintCycle_(-1) {
   // A GLX context is made current on an X window, which GTK creates only
   // when the widget is realized; realizing the canvas realizes its parents
   // up to the frame, which stays hidden until the application shows it.
@@ -85,6 +86,16 @@ void GLView::OnSize(wxSizeEvent& /*event*/) {
 void GLView::OnPaint(wxPaintEvent& /*event*/) {
   // The paint device context ends the platform's paint request.
   wxPaintDC dc(this);
+  // GTK may ask the view to paint twice in one of its paint cycles (it does
+  // when the window first shows: once with the frame, once for the view's
+  // own window). One frame per cycle: a second would keep a close request or
+  // a signal that came during the first waiting for another whole frame.
+  GdkFrameClock* clock = gtk_widget_get_frame_clock(m_wxwindow);
+  if (clock != nullptr) {
+    const int64_t cycle = gdk_frame_clock_get_frame_counter(clock);
+    if (cycle == paintCycle_) return;
+    paintCycle_ = cycle;
+  }
   Render();
 }
 

@@ -2,15 +2,17 @@
 
 #include <wx/glcanvas.h>
 
+#include <cstdint>
 #include <memory>
 
 // The 3-D view: an OpenGL canvas in the left pane of the main frame's inner
 // splitter, owner of the GL context in which everything is drawn, and the
 // frame loop of the program: every idle event renders one frame and asks for
 // the next idle event at once, so frames follow each other without pause.
-// Paint events render a frame too; size events only set the viewport (the
-// projection keeps the aspect ratio of start-up). The view has no key or
-// mouse handlers of its own: those events go on to the application object.
+// Paint events render a frame too, one per paint cycle of GTK; size events
+// only set the viewport (the projection keeps the aspect ratio of start-up).
+// The view has no key or mouse handlers of its own: those events go on to the
+// application object.
 // GUI thread only.
 class GLView : public wxGLCanvas {
  public:
@@ -54,6 +56,7 @@ class GLView : public wxGLCanvas {
 
   std::unique_ptr<wxGLContext> context_;
   bool projectionFitted_;  // the projection has the view's real aspect ratio
+  int64_t paintCycle_;     // GTK's paint cycle in which a paint last rendered
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -19,7 +19,7 @@ MotionsPanel::MotionsPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, 
                            long style, const wxString& name)
     : ControlPanel(parent, id, pos, size, style, name) {
   motionsBox = CreatePageBox(this, "Motions");
-  motionChoice = CreatePageChoice(this, kMotionChoiceId);
+  motionChoice = CreateSortedChoice(this, kMotionChoiceId);
   LayOutControls();
 }
 

@@ -111,9 +111,8 @@ PlayerPanel::PlayerPanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
 
   controllerBox = new wxStaticBox(this, wxID_ANY, "Select Motion Controller", wxDefaultPosition,
                                   wxDefaultSize, 0, "groupBox");
-  controllerChoice = new wxChoice(this, kControllerChoiceId, wxDefaultPosition, wxDefaultSize, 0, nullptr,
-                                  wxCB_SORT, wxDefaultValidator, "choice");
-  for (const auto& entry : MotionControllerMap()) controllerChoice->Append(wxString::FromUTF8(entry.first));
+  controllerChoice = CreateSortedChoice(this, kControllerChoiceId);
+  SetSortedItems(controllerChoice, RegistryNames(MotionControllerMap()));
 
   const struct {
     wxButton* PlayerPanel::*field;
@@ -210,8 +209,7 @@ void PlayerPanel::UpdateControls() {
   if (ControllersAdded()) {
     const int selected = controllerChoice->GetSelection();
     const wxString selectedName = selected != wxNOT_FOUND ? controllerChoice->GetString(selected) : wxString();
-    controllerChoice->Clear();
-    for (const auto& entry : MotionControllerMap()) controllerChoice->Append(wxString::FromUTF8(entry.first));
+    SetSortedItems(controllerChoice, RegistryNames(MotionControllerMap()));
     if (selected != wxNOT_FOUND) {
       // By name: the sorted list may have put another name at that index.
       controllerChoice->SetStringSelection(selectedName);

@@ -12,6 +12,7 @@
 #include <wx/spinctrl.h>
 #include <wx/statbox.h>
 
+#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -309,6 +310,54 @@ TEST_F(MainFrameGuiTest, AMenuShortcutIsTheMenusAlone) {
 
   wxTheApp->Unbind(wxEVT_KEY_DOWN, &mainframe_KeyDowns::OnKeyDown, &seen);
   dialogs.Unregister();
+}
+
+// Counts the frames that GTK's paint cycles draw: a panel of its own, which
+// GlobalUpdate refreshes once per frame.
+class PaintCycleFrames : public ControlPanelEntry {
+ public:
+  explicit PaintCycleFrames(GtkWidget* window) : clock_(gtk_widget_get_frame_clock(window)) {
+    const auto begin = +[](GdkFrameClock*, gpointer self) { static_cast<PaintCycleFrames*>(self)->inCycle_ = 0; };
+    const auto end = +[](GdkFrameClock*, gpointer self) {
+      auto* counter = static_cast<PaintCycleFrames*>(self);
+      counter->cycles.push_back(counter->inCycle_);
+      counter->inCycle_ = -1;
+    };
+    handlers_[0] = g_signal_connect(clock_, "before-paint", G_CALLBACK(begin), this);
+    handlers_[1] = g_signal_connect(clock_, "after-paint", G_CALLBACK(end), this);
+  }
+  ~PaintCycleFrames() override {
+    for (gulong handler : handlers_) g_signal_handler_disconnect(clock_, handler);
+  }
+  void UpdateControls() override {
+    if (inCycle_ >= 0) ++inCycle_;
+  }
+  // The frames drawn in each paint cycle so far.
+  std::vector<int> cycles;
+
+ private:
+  GdkFrameClock* clock_;
+  gulong handlers_[2] = {0, 0};
+  int inCycle_ = -1;
+};
+
+// When the whole window is painted again (as when it first shows), GTK paints
+// the view twice in one cycle, once with the frame and once for the view's
+// own window; the view draws one frame per cycle, so whatever came meanwhile
+// (a close request) is handled before the next frame.
+TEST_F(MainFrameGuiTest, TheViewDrawsOneFrameInEachPaintCycle) {
+  PaintCycleFrames counter(frame_->GetHandle());
+  for (int i = 0; i < 3; ++i) {
+    counter.cycles.clear();
+    gtk_widget_queue_draw(frame_->GetHandle());
+    // Until a cycle has painted the view (others paint only a part of the
+    // window, such as the strip's slider).
+    const auto mostFrames = [&counter] {
+      return counter.cycles.empty() ? 0 : *std::max_element(counter.cycles.begin(), counter.cycles.end());
+    };
+    for (int waited = 0; mostFrames() == 0 && waited < 10000; waited += 20) RunGuiEventLoop(20);
+    EXPECT_EQ(mostFrames(), 1) << "repaint " << i;
+  }
 }
 
 TEST_F(MainFrameGuiTest, TheViewHasTheKeyboardWhenTheWindowOpens) {

@@ -12,6 +12,8 @@
 #include <wx/slider.h>
 #include <wx/spinctrl.h>
 
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "app/camera_controls.h"
@@ -48,7 +50,7 @@ class PanelsGuiTest : public testing::Test {
     event.SetInt(value);
     control->GetEventHandler()->ProcessEvent(event);
   }
-  static void Choose(wxChoice* choice, const char* item) {
+  static void Choose(wxChoice* choice, const wxString& item) {
     ASSERT_TRUE(choice->SetStringSelection(item)) << item;
     Raise(choice, wxEVT_CHOICE, choice->GetSelection());
   }
@@ -143,6 +145,65 @@ TEST_F(PanelsGuiTest, TheFrameSliderShowsItsFirstAndCurrentFrameApart) {
       30000));
   // "1 361": the first frame, then the current one, not "1361".
   EXPECT_GE(panels_FirstFrameGap(strip->positionSlider), 12);
+}
+
+// The items of `choice`, first to last.
+std::vector<wxString> panels_Items(const wxChoice* choice) {
+  std::vector<wxString> items;
+  for (unsigned i = 0; i < choice->GetCount(); ++i) items.push_back(choice->GetString(i));
+  return items;
+}
+
+// The strip lists the controllers as the toolkit's sorted choice did when
+// given them one by one in the map's order: that choice is the reference.
+// Non-ASCII capitals keep their case in a name and sort by their small
+// letters; names equal but for case keep the toolkit's order too.
+TEST_F(PanelsGuiTest, PlayerStripListsTheControllersAsTheToolkitsSortedChoice) {
+  auto* strip = new PlayerPanel(frame_, 7, wxDefaultPosition, wxSize(700, 100), wxTAB_TRAVERSAL, "panel");
+  std::vector<std::unique_ptr<Motion>> motions;
+  std::vector<std::unique_ptr<MotionController>> controllers;
+  const auto add = [&](const char* motion, int count) {
+    motions.push_back(std::make_unique<Motion>(motion, 10 + count, 0));
+    for (int i = 0; i < count; ++i) {
+      controllers.push_back(std::make_unique<MotionController>(motions.back().get(), 0, 1.0f));
+    }
+  };
+  const auto reference = [this] {
+    auto* choice = new wxChoice(frame_, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, nullptr, wxCB_SORT);
+    for (const auto& entry : MotionControllerMap()) choice->Append(wxString::FromUTF8(entry.first));
+    return choice;
+  };
+  add("walk", 12);  // walk, walk1, walk10, walk11, walk2 ...
+  add("Ölfass", 1);
+  add("äpfel", 2);
+  add("Ärger", 1);
+  add("ärger", 1);
+  add("idle", 1);
+  strip->UpdateControls();
+  wxChoice* expected = reference();
+  ASSERT_EQ(panels_Items(strip->controllerChoice), panels_Items(expected));
+  // Sorting did change the map's order.
+  std::vector<wxString> mapOrder;
+  for (const auto& entry : MotionControllerMap()) mapOrder.push_back(wxString::FromUTF8(entry.first));
+  EXPECT_NE(panels_Items(strip->controllerChoice), mapOrder);
+  // The first item is selected and current.
+  EXPECT_EQ(strip->controllerChoice->GetSelection(), 0);
+  EXPECT_EQ(strip->currentController, MotionControllerMap().at(expected->GetString(0).utf8_string()));
+
+  // The user's choice stays by its text when later controllers sort before
+  // it; the current controller does not change.
+  for (const wxString& chosen : {wxString("walk10"), wxString::FromUTF8("ärger")}) {
+    Choose(strip->controllerChoice, chosen);
+    MotionController* current = strip->currentController;
+    add("aal", 1);
+    strip->UpdateControls();
+    wxChoice* refilled = reference();
+    refilled->SetStringSelection(chosen);
+    EXPECT_EQ(panels_Items(strip->controllerChoice), panels_Items(refilled));
+    EXPECT_EQ(strip->controllerChoice->GetSelection(), refilled->GetSelection()) << chosen;
+    EXPECT_EQ(strip->currentController, current);
+  }
+  delete strip;  // before its controllers
 }
 
 TEST_F(PanelsGuiTest, CameraPageSetsTheCameraAndFollowsItsVariables) {
