@@ -27,15 +27,55 @@ wxStaticBox* CreatePageBox(wxWindow* parent, const wxString& label) {
 
 namespace {
 
-// The menu that GTK pops up for `choice`, which holds one menu item per item
-// and follows every change of the list; null when it cannot be told apart.
-GObject* controlpanel_PopupMenu(wxChoice* choice) {
-  for (GList* menu = gtk_menu_get_for_attach_widget(choice->GetHandle()); menu != nullptr; menu = menu->next) {
+// The menu that GTK pops up for `combo`, which holds one menu item per item
+// of the list it is given; null when it cannot be told apart.
+GObject* controlpanel_PopupMenu(GtkWidget* combo) {
+  for (GList* menu = gtk_menu_get_for_attach_widget(combo); menu != nullptr; menu = menu->next) {
     if (!GTK_IS_MENU(menu->data)) continue;
     GParamSpec* model = g_object_class_find_property(G_OBJECT_GET_CLASS(menu->data), "model");
     if (model != nullptr && model->value_type == GTK_TYPE_TREE_MODEL) return G_OBJECT(menu->data);
   }
   return nullptr;
+}
+
+// Hands the choice's list to its popup menu when the menu has none, as the
+// menu is about to open.
+void controlpanel_GiveMenuTheList(GtkComboBox* combo) {
+  GObject* menu = controlpanel_PopupMenu(GTK_WIDGET(combo));
+  if (menu == nullptr) return;
+  GtkTreeModel* held = nullptr;
+  g_object_get(menu, "model", &held, nullptr);
+  if (held != nullptr) {
+    g_object_unref(held);
+    return;
+  }
+  g_object_set(menu, "model", gtk_combo_box_get_model(combo), nullptr);
+}
+
+// The button inside a GTK combo box that opens its popup menu when pressed;
+// null when it cannot be found.
+GtkWidget* controlpanel_PopupButton(GtkWidget* widget) {
+  if (GTK_IS_TOGGLE_BUTTON(widget)) return widget;
+  if (!GTK_IS_CONTAINER(widget)) return nullptr;
+  GtkWidget* found = nullptr;
+  gtk_container_forall(
+      GTK_CONTAINER(widget),
+      [](GtkWidget* child, gpointer data) {
+        auto* found = static_cast<GtkWidget**>(data);
+        if (*found == nullptr) *found = controlpanel_PopupButton(child);
+      },
+      &found);
+  return found;
+}
+
+// GTK opens the menu from a key (or a program) through the combo box's
+// "popup" signal, and from a button press on its button directly: the
+// list is handed over before either.
+void controlpanel_OnPopup(GtkComboBox* combo, gpointer /*data*/) { controlpanel_GiveMenuTheList(combo); }
+
+gboolean controlpanel_OnButtonEvent(GtkWidget* /*button*/, GdkEvent* event, gpointer combo) {
+  if (event->type == GDK_BUTTON_PRESS) controlpanel_GiveMenuTheList(GTK_COMBO_BOX(combo));
+  return FALSE;
 }
 
 // The choice of CreateSortedChoice. When destroyed it lets go of its items
@@ -50,6 +90,12 @@ class controlpanel_SortedChoice : public wxChoice {
     // size).
     GtkWidget* shown = gtk_bin_get_child(GTK_BIN(GetHandle()));
     if (GTK_IS_CELL_VIEW(shown)) gtk_cell_view_set_fit_model(GTK_CELL_VIEW(shown), FALSE);
+    // Both run before GTK's own handlers, which open the menu ("event"
+    // comes before "button-press-event").
+    g_signal_connect(GetHandle(), "popup", G_CALLBACK(controlpanel_OnPopup), nullptr);
+    if (GtkWidget* button = controlpanel_PopupButton(GetHandle())) {
+      g_signal_connect(button, "event", G_CALLBACK(controlpanel_OnButtonEvent), GetHandle());
+    }
   }
   ~controlpanel_SortedChoice() override { SetSortedItems(this, {}); }
 };
@@ -59,15 +105,13 @@ class controlpanel_SortedChoice : public wxChoice {
 wxChoice* CreateSortedChoice(wxWindow* parent, wxWindowID id) { return new controlpanel_SortedChoice(parent, id); }
 
 void SetSortedItems(wxChoice* choice, const std::vector<wxString>& items) {
-  // The menu follows the list item by item, at a cost that grows with the
-  // list for each: it lets go of the list while it is refilled and takes
-  // the whole new one after.
-  GObject* menu = controlpanel_PopupMenu(choice);
-  GtkTreeModel* list = gtk_combo_box_get_model(GTK_COMBO_BOX(choice->GetHandle()));
+  // The menu follows the list item by item, and builds a menu item for each
+  // whenever it takes a list, at costs that grow faster than the list: it
+  // lets go of the list here and takes it again only when it opens.
+  GObject* menu = controlpanel_PopupMenu(choice->GetHandle());
   if (menu != nullptr) g_object_set(menu, "model", nullptr, nullptr);
   choice->Clear();
   if (!items.empty()) choice->Append(ToolkitSortOrder(items));
-  if (menu != nullptr) g_object_set(menu, "model", list, nullptr);
 }
 
 std::vector<wxString> ToolkitSortOrder(const std::vector<wxString>& items) {

@@ -59,8 +59,10 @@ wxStaticBox* CreatePageBox(wxWindow* parent, const wxString& label);
 // lists thousands of names (every motion controller or entity of a big
 // scene) at a cost that grows with their number alone: the toolkit's sorted
 // choice inserts item by item, each insertion costing more as the list
-// grows, and GTK measures every item whenever the choice is laid out. Its
-// place comes from PlaceBoxedChoice.
+// grows, GTK measures every item whenever the choice is laid out, and its
+// popup menu builds one menu item per name whenever it is given the list (it
+// is given the list only as it opens). Its place comes from
+// PlaceBoxedChoice.
 wxChoice* CreateSortedChoice(wxWindow* parent, wxWindowID id);
 
 // Replaces every item of a choice made by CreateSortedChoice with `items`,

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -91,6 +92,56 @@ void character_DrawBoneTree(const Bone* bone) {
     character_DrawBoneTree(bone->firstChild);
     glPopMatrix();
   }
+}
+
+// How far the drawing of `bone`, its siblings and their children can reach
+// from the point where `bone` starts (`from` away from the root), whatever
+// the joint angles: along each chain the bones' lengths, and around each
+// bone's centre its ellipsoid, up to half its length times its largest
+// across-scale. NaN when a length is no number.
+float character_Reach(const Bone* bone, float from) {
+  float reach = 0.0f;
+  for (; bone != nullptr; bone = bone->nextSibling) {
+    const float step = (bone->length * bone->direction).Length();
+    const float half = std::fabs(bone->length) / 2.0f;
+    const float across = std::max({1.0f, std::fabs(bone->drawSize[0]), std::fabs(bone->drawSize[1])});
+    const float own = from + step / 2.0f + half * across;
+    const float children = character_Reach(bone->firstChild, from + step);
+    if (std::isnan(own) || std::isnan(children)) return std::nanf("");
+    reach = std::max({reach, own, children});
+  }
+  return reach;
+}
+
+// Whether a sphere of `radius` around the origin of the current model-view
+// frame lies wholly outside the view volume (beyond one of its six planes),
+// so that nothing drawn inside it can show. False when that cannot be told.
+bool character_OutOfView(float radius) {
+  double view[16] = {};
+  double projection[16] = {};
+  glGetDoublev(GL_MODELVIEW_MATRIX, view);
+  glGetDoublev(GL_PROJECTION_MATRIX, projection);
+  // Row r of projection x view (column-major, as OpenGL keeps them).
+  double rows[4][4];
+  for (int r = 0; r < 4; ++r) {
+    for (int c = 0; c < 4; ++c) {
+      double sum = 0.0;
+      for (int k = 0; k < 4; ++k) sum += projection[k * 4 + r] * view[c * 4 + k];
+      rows[r][c] = sum;
+    }
+  }
+  // The planes w + x, w - x, w + y, w - y, w + z, w - z in the model-view
+  // frame; the origin's distance from each is its fourth term over the
+  // length of its normal.
+  for (int axis = 0; axis < 3; ++axis) {
+    for (double sign : {1.0, -1.0}) {
+      double plane[4];
+      for (int c = 0; c < 4; ++c) plane[c] = rows[3][c] + sign * rows[axis][c];
+      const double normal = std::sqrt(plane[0] * plane[0] + plane[1] * plane[1] + plane[2] * plane[2]);
+      if (normal > 0.0 && plane[3] / normal < -static_cast<double>(radius)) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -197,6 +248,12 @@ void Character::Draw() {
   Animate();
   if (g_boneListBase == -1 && character_HasGLContext()) character_BuildBoneLists(*skeleton_);
   glTranslatef(position.x, position.y, position.z);
+  // A character wholly outside the view sends nothing to OpenGL: in a scene
+  // of thousands, most stand out of sight.
+  if (character_OutOfView(character_Reach(skeleton_->GetRoot(), 0.0f))) {
+    glPopMatrix();
+    return;
+  }
   // The bones are yellow: with lighting on, their colour reaches the lit
   // surface only through the colour material; without it every bone would
   // take the scene's grey-green material.

@@ -43,7 +43,8 @@ class Character : public Entity {
   bool Update() override;
   // Animate(), then draws the bone tree at `position` in the current
   // model-view frame, lit, in the colour (1, 1, 0.1) through the colour
-  // material. Without a current GL context it only animates.
+  // material. Without a current GL context it only animates; so it does when
+  // no part of it can show (wholly outside the view volume).
   void Draw() override;
 
   // The per-frame animation without any drawing: the gameplay controller's

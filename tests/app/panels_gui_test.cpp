@@ -12,6 +12,7 @@
 #include <wx/slider.h>
 #include <wx/spinctrl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -202,6 +203,62 @@ TEST_F(PanelsGuiTest, PlayerStripListsTheControllersAsTheToolkitsSortedChoice) {
     EXPECT_EQ(panels_Items(strip->controllerChoice), panels_Items(refilled));
     EXPECT_EQ(strip->controllerChoice->GetSelection(), refilled->GetSelection()) << chosen;
     EXPECT_EQ(strip->currentController, current);
+  }
+  delete strip;  // before its controllers
+}
+
+// The menu items of the menu that `choice` pops up, or -1 without one.
+int panels_MenuItems(const wxChoice* choice) {
+  GList* menus = gtk_menu_get_for_attach_widget(choice->GetHandle());
+  if (menus == nullptr || !GTK_IS_MENU(menus->data)) return -1;
+  GList* items = gtk_container_get_children(GTK_CONTAINER(menus->data));
+  const int count = static_cast<int>(g_list_length(items));
+  g_list_free(items);
+  return count;
+}
+
+// The choice's popup menu lists every controller of the latest refill
+// however it opens: a click on its button, or a key (GTK's "popup").
+TEST_F(PanelsGuiTest, PlayerStripMenuListsEveryControllerWhenItOpens) {
+  auto* strip = new PlayerPanel(frame_, 7, wxDefaultPosition, wxSize(700, 100), wxTAB_TRAVERSAL, "panel");
+  frame_->Show();
+  wxChoice* choice = strip->controllerChoice;
+  ASSERT_TRUE(RunGuiEventLoopUntil([choice] { return gtk_widget_get_mapped(choice->GetHandle()); }, 30000));
+  Motion motion("walk", 10, 0);
+  std::vector<std::unique_ptr<MotionController>> controllers;
+  GtkWidget* button = nullptr;
+  gtk_container_forall(
+      GTK_CONTAINER(choice->GetHandle()),
+      [](GtkWidget* box, gpointer found) {
+        if (!GTK_IS_CONTAINER(box)) return;
+        gtk_container_foreach(
+            GTK_CONTAINER(box),
+            [](GtkWidget* child, gpointer found) {
+              if (GTK_IS_TOGGLE_BUTTON(child)) *static_cast<GtkWidget**>(found) = child;
+            },
+            found);
+      },
+      &button);
+  ASSERT_NE(button, nullptr);
+  GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(button));
+  const std::vector<std::function<void()>> opens = {
+      [choice] { gtk_combo_box_popup(GTK_COMBO_BOX(choice->GetHandle())); },
+      [button, seat] {
+        GdkEvent* press = gdk_event_new(GDK_BUTTON_PRESS);
+        press->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(button)));
+        press->button.button = 1;
+        press->button.time = GDK_CURRENT_TIME;
+        gdk_event_set_device(press, gdk_seat_get_pointer(seat));
+        gtk_widget_event(button, press);
+        gdk_event_free(press);
+      }};
+  for (size_t way = 0; way < opens.size(); ++way) {
+    for (int i = 0; i < 3; ++i) controllers.push_back(std::make_unique<MotionController>(&motion, 0, 1.0f));
+    strip->UpdateControls();
+    opens[way]();
+    EXPECT_EQ(panels_MenuItems(choice), static_cast<int>(controllers.size())) << "way " << way;
+    gtk_combo_box_popdown(GTK_COMBO_BOX(choice->GetHandle()));
+    RunGuiEventLoop(50);
   }
   delete strip;  // before its controllers
 }

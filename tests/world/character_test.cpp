@@ -169,4 +169,39 @@ TEST_F(CharacterDrawTest, BonesLieWhereTheSkeletonPutsThemAndTheListsAreBuiltOnc
   EXPECT_EQ(g_boneListBase, base);
 }
 
+// A character is left out of the drawing only when no part of it can show:
+// here the view takes in a slice of its raised arms alone, 0.44 above its
+// root (upright bones 0.06 long: the arms end 0.54 up), and the arms are
+// drawn. Moved out of sight it draws nothing but still plays its motion.
+// (Its root height comes from the clip, so it is moved across and back.)
+TEST_F(CharacterDrawTest, OnlyACharacterWhollyOutOfViewIsLeftUndrawn) {
+  ASSERT_TRUE(testing_support::WriteTinySkeleton());
+  if (!gl.Create(40, 40)) TAVRIN_SKIP_TEST(gl.error());
+  platform::ManualClock::Install(10.0);
+  Motion clip("clip", 10, 0);
+  std::unique_ptr<MotionController> player(clip.CreateController(0));
+  Character upright("upright", 6);
+  upright.GetMixer()->SetPrimary(player.get());
+  glMatrixMode(GL_PROJECTION);
+  glOrtho(-0.1, 0.1, 0.44, 0.5, -1.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  const auto yellowPixels = [&] {
+    glClearColor(0.0f, 0.0f, 1.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    upright.Draw();
+    const std::vector<uint8_t> rgb = gl.ReadRgb();
+    int yellow = 0;
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) yellow += rgb[i] >= 200 && rgb[i + 1] >= 200 && rgb[i + 2] <= 80;
+    return yellow;
+  };
+  EXPECT_GT(yellowPixels(), 0);
+  for (const Vector3& away : {Vector3(2, 0, 0), Vector3(0, 0, 3)}) {
+    upright.SetPosition(away);
+    const int frame = player->currentFrame;
+    platform::ManualClock::Advance(2.0 / 120.0);
+    EXPECT_EQ(yellowPixels(), 0);
+    EXPECT_GT(player->currentFrame, frame);
+  }
+}
+
 }  // namespace
