@@ -114,38 +114,50 @@ TEST_F(GraphFileTest, NumbersAreReadAsAStreamReadsThem) {
   EXPECT_TRUE(std::signbit(graph.GetNode(2)->edges[0].weight));
 }
 
-TEST_F(GraphFileTest, AStopLeavesNothingHalfMade) {
+// The graph file "kept.gra": three nodes without edges.
+constexpr char kKeptGraph[] = "3\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n";
+
+// Runs `work` in a child process, since a stop cannot be taken back; the
+// test fails unless it returns true. The child starts in the program's first
+// working folder: `work` runs in a folder of its own that holds "kept.gra",
+// removed before the child ends.
+void graphfile_InStopChild(bool (*work)()) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
-        // The child runs in the program's first working folder: it works in
-        // a folder of its own, removed before it ends.
         std::string folder = (fs::temp_directory_path() / "tavrin-stop-XXXXXX").string();
         if (mkdtemp(folder.data()) == nullptr) std::exit(2);
         fs::current_path(folder);
         CloseLogFile();
-        const std::string three = "3\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n";
-        WriteFile("kept.gra", three);
-        RequestStop();
-        // A file that exists is not imported and nothing is generated in
-        // its place; a missing one is generated no further and not written.
-        FileGraph kept((new Motion("kept", 3, 0))->CreateController(0), "kept.gra");
-        FileGraph fresh((new Motion("fresh", 400, 0))->CreateController(0), "fresh.gra");
-        fresh.GetNode(0)->edges.push_back(GraphEdge{200, 1.0f});
-        const bool ok = kept.nodes == nullptr && Count("GenerateGraph: generating kept") == 0 &&
-                        Count("GRAPH: a stop was asked for; fresh_graph is not saved") == 1 &&
-                        fresh.GetNode(100)->edges.empty() && !fresh.ExportGraph("fresh.gra") &&
-                        !fs::exists("fresh.gra") && ReadFile("kept.gra") == three;
-        bool leftovers = false;
-        for (const auto& entry : fs::directory_iterator(".")) {
-          leftovers |= entry.path().filename().string().find(".tmp") != std::string::npos;
-        }
+        WriteFile("kept.gra", kKeptGraph);
+        const bool ok = work();
+        SetLogConsoleSink(nullptr);
         CloseLogFile();
         fs::current_path(fs::temp_directory_path());
         fs::remove_all(folder);
-        std::exit(ok && !leftovers ? 0 : 1);
+        std::exit(ok ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
+}
+
+TEST_F(GraphFileTest, AStopLeavesNothingHalfMade) {
+  graphfile_InStopChild([] {
+    RequestStop();
+    // A file that exists is not imported and nothing is generated in its
+    // place; a missing one is generated no further and not written.
+    FileGraph kept((new Motion("kept", 3, 0))->CreateController(0), "kept.gra");
+    FileGraph fresh((new Motion("fresh", 400, 0))->CreateController(0), "fresh.gra");
+    fresh.GetNode(0)->edges.push_back(GraphEdge{200, 1.0f});
+    const bool ok = kept.nodes == nullptr && Count("GenerateGraph: generating kept") == 0 &&
+                    Count("GRAPH: a stop was asked for; fresh_graph is not saved") == 1 &&
+                    fresh.GetNode(100)->edges.empty() && !fresh.ExportGraph("fresh.gra") &&
+                    !fs::exists("fresh.gra") && ReadFile("kept.gra") == kKeptGraph;
+    bool leftovers = false;
+    for (const auto& entry : fs::directory_iterator(".")) {
+      leftovers |= entry.path().filename().string().find(".tmp") != std::string::npos;
+    }
+    return ok && !leftovers;
+  });
 }
 
 // A signal may be handled on any of the program's threads: here a thread of
@@ -155,43 +167,30 @@ TEST_F(GraphFileTest, AStopLeavesNothingHalfMade) {
 // relaxed on purpose: they order nothing, so ThreadSanitizer sees the stop
 // itself as the only link (the sanitizer run of the test command).
 TEST_F(GraphFileTest, AStopFromAnotherThreadDuringGenerationEndsIt) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        std::string folder = (fs::temp_directory_path() / "tavrin-stop-XXXXXX").string();
-        if (mkdtemp(folder.data()) == nullptr) std::exit(2);
-        fs::current_path(folder);
-        CloseLogFile();
-        const std::string three = "3\r\n0 0\r\n\r\n1 0\r\n\r\n2 0\r\n\r\n";
-        WriteFile("kept.gra", three);
-        SetGenerationThreads(4);
-        static std::atomic<bool> begun{false};
-        static std::atomic<bool> asked{false};
-        std::thread signalThread([] {
-          while (!begun.load(std::memory_order_relaxed)) std::this_thread::yield();
-          RequestStop();
-          asked.store(true, std::memory_order_relaxed);
-        });
-        SetLogConsoleSink([](const char* text, int) {
-          g_lines.push_back(text);
-          if (std::string(text).rfind("GenerateGraph: generating big", 0) != 0) return;
-          begun.store(true, std::memory_order_relaxed);
-          while (!asked.load(std::memory_order_relaxed)) std::this_thread::yield();
-        });
-        FileGraph big((new Motion("big", 2000, 0))->CreateController(0), "big.gra");
-        FileGraph kept((new Motion("kept", 3, 0))->CreateController(0), "kept.gra");
-        const bool ok = Count("GenerateGraph: big_graph: a stop was asked for") == 1 &&
-                        Count("GRAPH: a stop was asked for; big_graph is not saved") == 1 && !fs::exists("big.gra") &&
-                        kept.nodes == nullptr && !big.ExportGraph("big.gra") && !fs::exists("big.gra") &&
-                        ReadFile("kept.gra") == three;
-        signalThread.join();
-        SetLogConsoleSink(nullptr);
-        CloseLogFile();
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(folder);
-        std::exit(ok ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "");
+  graphfile_InStopChild([] {
+    SetGenerationThreads(4);
+    static std::atomic<bool> begun{false};
+    static std::atomic<bool> asked{false};
+    std::thread signalThread([] {
+      while (!begun.load(std::memory_order_relaxed)) std::this_thread::yield();
+      RequestStop();
+      asked.store(true, std::memory_order_relaxed);
+    });
+    SetLogConsoleSink([](const char* text, int) {
+      g_lines.push_back(text);
+      if (std::string(text).rfind("GenerateGraph: generating big", 0) != 0) return;
+      begun.store(true, std::memory_order_relaxed);
+      while (!asked.load(std::memory_order_relaxed)) std::this_thread::yield();
+    });
+    FileGraph big((new Motion("big", 2000, 0))->CreateController(0), "big.gra");
+    FileGraph kept((new Motion("kept", 3, 0))->CreateController(0), "kept.gra");
+    const bool ok = Count("GenerateGraph: big_graph: a stop was asked for") == 1 &&
+                    Count("GRAPH: a stop was asked for; big_graph is not saved") == 1 && !fs::exists("big.gra") &&
+                    kept.nodes == nullptr && !big.ExportGraph("big.gra") && !fs::exists("big.gra") &&
+                    ReadFile("kept.gra") == kKeptGraph;
+    signalThread.join();
+    return ok;
+  });
 }
 
 }  // namespace
