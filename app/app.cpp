@@ -249,8 +249,9 @@ void App::OnKeyDown(wxKeyEvent& event) {
     return;
   }
   HandleKeyDown(event);
-  // On GTK the menu accelerators (Alt-X, Ctrl-A) and the controls' own key
-  // handling come after this handler, so those keys go on. Over the 3-D view
+  // The menu's shortcuts (Alt-X, Ctrl-A) never come here: the main frame
+  // takes them first. On GTK the controls' own key handling and the menus'
+  // mnemonics come after this handler, so those keys go on. Over the 3-D view
   // the console keeps the keys it uses (Tab completes there instead of moving
   // the focus away), and the view keeps the arrow keys, which steer the
   // camera, instead of GTK moving the focus to a control with them.

@@ -21,7 +21,6 @@
 // folder that is removed at the end; nothing large is kept.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -37,6 +36,7 @@
 
 #include "bench/bench_folders.h"
 #include "bench/bench_graph.h"
+#include "bench/child_process.h"
 #include "bench/ratio_reporter.h"
 #include "core/regular_file.h"
 #include "graph/motion_controller.h"
@@ -137,25 +137,20 @@ struct StepResult {
 // adds. The child starts its peak from what it holds (Linux 4.0 and later
 // reset the peak through /proc/self/clear_refs).
 StepResult bench_InChild(const std::function<void(StepResult*)>& step) {
-  int channel[2];
   StepResult result;
-  if (pipe(channel) != 0) return result;
-  const pid_t child = fork();
-  if (child == 0) {
-    close(channel[0]);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const double before = bench_Status("VmRSS");
-    const auto start = std::chrono::steady_clock::now();
-    step(&result);
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.peakBytes = bench_Status("VmHWM") - before;
-    const ssize_t written = write(channel[1], &result, sizeof result);
-    _exit(written == sizeof result ? 0 : 1);
-  }
-  close(channel[1]);
-  if (child < 0 || read(channel[0], &result, sizeof result) != sizeof result) result.seconds = -1.0;
-  close(channel[0]);
-  if (child > 0) waitpid(child, nullptr, 0);
+  const bool delivered = bench_support::RunInChild(
+      [&step] {
+        StepResult made;
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const double before = bench_Status("VmRSS");
+        const auto start = std::chrono::steady_clock::now();
+        step(&made);
+        made.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        made.peakBytes = bench_Status("VmHWM") - before;
+        return made;
+      },
+      &result);
+  if (!delivered) result.seconds = -1.0;
   return result;
 }
 

@@ -25,7 +25,6 @@
 // xvfb-run.
 #include <benchmark/benchmark.h>
 #include <gtk/gtk.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <wx/app.h>
 #include <wx/choice.h>
@@ -46,6 +45,7 @@
 #include "app/main_frame.h"
 #include "app/player_panel.h"
 #include "bench/bench_folders.h"
+#include "bench/child_process.h"
 #include "bench/ratio_reporter.h"
 #include "graph/motion_controller.h"
 #include "motion/motion.h"
@@ -71,29 +71,20 @@ struct ChildResult {
   double nextFrame = 0.0;
 };
 
-// Runs `work` in a child process; a negative figure when it failed.
+// Runs `work` in a child process, its output silenced (the program's trace
+// lines are not the benchmark's); a negative figure when it failed.
 template <class Work>
 ChildResult bench_InChild(Work work) {
-  int channel[2];
-  if (pipe(channel) != 0) return {};
-  const pid_t child = fork();
-  if (child == 0) {
-    close(channel[0]);
-    // The program's trace lines are not the benchmark's output.
-    if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) {
-      _exit(1);
-    }
-    const ChildResult result = work();
-    const ssize_t written = write(channel[1], &result, sizeof result);
-    // No clean-up: the GUI library's would only add to the run.
-    _exit(written == sizeof result ? 0 : 1);
-  }
-  close(channel[1]);
   ChildResult result;
-  if (child < 0 || read(channel[0], &result, sizeof result) != sizeof result) result = ChildResult();
-  close(channel[0]);
-  if (child > 0) waitpid(child, nullptr, 0);
-  return result;
+  const bool delivered = bench_support::RunInChild(
+      [&work] {
+        if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) {
+          return ChildResult();
+        }
+        return work();
+      },
+      &result);
+  return delivered ? result : ChildResult();
 }
 
 bool bench_StartGui() {

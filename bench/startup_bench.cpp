@@ -21,7 +21,6 @@
 // written) and exits. Needs an X display: without one, run under xvfb-run.
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -34,6 +33,7 @@
 
 #include "app/app_globals.h"
 #include "bench/bench_folders.h"
+#include "bench/child_process.h"
 #include "bench/ratio_reporter.h"
 #include "motion/motion.h"
 #include "platform/gl_context.h"
@@ -93,34 +93,23 @@ void bench_MakeCold(const std::string& folder) {
 // One start in a child process working in `folder`: the seconds to the first
 // frame, or a negative number when the start failed.
 double bench_Start(const std::string& folder) {
-  int channel[2];
-  if (pipe(channel) != 0) return -1.0;
-  const pid_t child = fork();
-  if (child == 0) {
-    close(channel[0]);
-    // The camera's trace lines are not the benchmark's output.
-    if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(1);
-    double seconds = -1.0;
-    if (chdir(folder.c_str()) == 0) {
-      const auto start = std::chrono::steady_clock::now();
-      platform::OffscreenGLContext gl;
-      if (gl.Create(800, 600)) {
+  double seconds = -1.0;
+  const bool delivered = bench_support::RunInChild(
+      [&folder] {
+        // The camera's trace lines are not the benchmark's output.
+        if (std::freopen("/dev/null", "w", stdout) == nullptr || chdir(folder.c_str()) != 0) return -1.0;
+        const auto start = std::chrono::steady_clock::now();
+        platform::OffscreenGLContext gl;
+        if (!gl.Create(800, 600)) return -1.0;
         GlobalInit();
         GlobalUpdate();
         glFinish();
-        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double taken = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         GlobalShutdown();
-      }
-    }
-    const ssize_t written = write(channel[1], &seconds, sizeof seconds);
-    _exit(written == sizeof seconds ? 0 : 1);
-  }
-  close(channel[1]);
-  double seconds = -1.0;
-  if (child < 0 || read(channel[0], &seconds, sizeof seconds) != sizeof seconds) seconds = -1.0;
-  close(channel[0]);
-  if (child > 0) waitpid(child, nullptr, 0);
-  return seconds;
+        return taken;
+      },
+      &seconds);
+  return delivered ? seconds : -1.0;
 }
 
 // Times starts of `scene`, cold ones when `cold`.

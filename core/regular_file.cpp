@@ -113,24 +113,23 @@ bool file_EndsWith(const std::string& text, const char* end) {
   return text.size() >= n && text.compare(text.size() - n, n, end) == 0;
 }
 
-// The writer's process id when `name` is "<target>.tmp<pid>_<n>" for a target
-// of ours; 0 otherwise.
-long file_TemporaryWriter(const std::string& name) {
+// Whether `name` is "<target>.tmp<pid>_<n>", AtomicFile's name for a
+// temporary file, for a target of ours.
+bool file_IsTemporaryName(const std::string& name) {
   const size_t tmp = name.rfind(".tmp");
-  if (tmp == std::string::npos) return 0;
+  if (tmp == std::string::npos) return false;
   const std::string target = name.substr(0, tmp);
   const size_t underscore = name.find('_', tmp);
-  if (underscore == std::string::npos) return 0;
+  if (underscore == std::string::npos) return false;
   long pid = 0;
   long serial = 0;
   if (!file_Decimal(name.substr(tmp + 4, underscore - tmp - 4), &pid) ||
       !file_Decimal(name.substr(underscore + 1), &serial) || pid <= 0 || pid > INT_MAX) {
-    return 0;
+    return false;
   }
-  const bool ours = target == "cvar.ini" || (target.size() > 4 && file_EndsWith(target, ".gra")) ||
-                    (target.size() > 4 && file_EndsWith(target, ".bin")) ||
-                    (target.size() > 5 && file_EndsWith(target, ".mpos"));
-  return ours ? pid : 0;
+  return target == "cvar.ini" || (target.size() > 4 && file_EndsWith(target, ".gra")) ||
+         (target.size() > 4 && file_EndsWith(target, ".bin")) ||
+         (target.size() > 5 && file_EndsWith(target, ".mpos"));
 }
 
 }  // namespace
@@ -161,7 +160,7 @@ int RemoveAbandonedTemporaryFiles(const std::string& folder) {
   int removed = 0;
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (file_TemporaryWriter(name) == 0) continue;
+    if (!file_IsTemporaryName(name)) continue;
     const std::string path = folder + (folder.back() == '/' ? "" : "/") + name;
     struct stat named;
     if (lstat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) continue;
@@ -210,10 +209,11 @@ bool AtomicFile::Open() {
     // written unlocked, and no sweep can remove it.
     const int locked = file_Lock(fd, F_WRLCK);
     struct stat created;
-    if (file_LockHeld(locked) || (fstat(fd, &created) == 0 && created.st_nlink == 0)) {
+    const bool known = fstat(fd, &created) == 0;
+    if (file_LockHeld(locked) || (known && created.st_nlink == 0)) {
       struct stat named;
       // Only a file this object created is ever removed again.
-      if (fstat(fd, &created) == 0 && lstat(candidate.c_str(), &named) == 0 && file_SameFile(created, named)) {
+      if (known && lstat(candidate.c_str(), &named) == 0 && file_SameFile(created, named)) {
         unlink(candidate.c_str());
       }
       close(fd);

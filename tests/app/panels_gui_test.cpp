@@ -258,7 +258,6 @@ TEST_F(PanelsGuiTest, PlayerStripMenuListsEveryControllerWhenItOpens) {
     opens[way]();
     EXPECT_EQ(panels_MenuItems(choice), static_cast<int>(controllers.size())) << "way " << way;
     gtk_combo_box_popdown(GTK_COMBO_BOX(choice->GetHandle()));
-    RunGuiEventLoop(50);
   }
   delete strip;  // before its controllers
 }

@@ -94,6 +94,16 @@ wait_until() {
   done
 }
 
+# Starts the window manager openbox, sets `wm` to its process id and waits
+# until it manages the screen; the caller stops it.
+wm_runs() { timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"; }
+start_openbox() {
+  command -v openbox > /dev/null || fail "openbox is needed (scripts/packages.txt)"
+  openbox > "$work/openbox.txt" 2>&1 &
+  wm=$!
+  wait_until 60 wm_runs || fail "openbox did not start within 60 s"
+}
+
 # Sets `window` to the id of the visible window titled $title once it is
 # mapped (the frame exists, unmapped, already during start-up).
 wait_for_window() {

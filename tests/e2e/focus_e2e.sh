@@ -33,11 +33,7 @@ source "$(dirname "$0")/e2e_lib.sh" "$@"
 
 wm=""
 trap '[[ -n "$wm" ]] && kill "$wm" 2> /dev/null; cleanup' EXIT
-command -v openbox > /dev/null || fail "openbox is needed (scripts/packages.txt)"
-openbox > "$work/openbox.txt" 2>&1 &
-wm=$!
-wm_runs() { timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"; }
-wait_until 60 wm_runs || fail "openbox did not start within 60 s"
+start_openbox
 
 press() { timeout 10 xdotool key --delay 50 "$@" || fail "cannot press $*"; }
 

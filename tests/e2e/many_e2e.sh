@@ -2,8 +2,7 @@
 # End-to-end test of a scene with many characters: the sample scene and 4000
 # more characters, each playing one clip with another blended over it, so the
 # player strip lists some 8000 motion controllers and the "Camera" page some
-# 4000 entities. On a software renderer one frame of this scene takes several
-# seconds.
+# 4000 entities, and the first frames draw thousands of characters.
 #
 #   1st start: the close request (tools/close_window) as soon as the window
 #     shows, while the first frames are drawn, ends the program within 45 s:

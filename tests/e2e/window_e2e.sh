@@ -167,11 +167,8 @@ differ=$(pixel_difference "$work/middle_640.png" "$work/middle_480.png")
 # --- 3rd start -------------------------------------------------------------
 run=3
 note "start 3 under openbox: frame geometry, a narrow notebook pane, a drag to the edge, a double-click on the sash"
-command -v openbox > /dev/null || fail "openbox is needed (scripts/packages.txt)"
-openbox > "$work/openbox.txt" 2>&1 &
-extras+=($!)
-wm_runs() { timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"; }
-wait_until 60 wm_runs || fail "openbox did not start within 60 s"
+start_openbox
+extras+=("$wm")
 sed -i 's/^1 gl\.width .*/1 gl.width 790/' "$work/data/cvar.ini"
 start_program
 wait_for_window 60
